@@ -1,0 +1,61 @@
+#pragma once
+
+#include "GrepEngine.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+enum class FileType { Text, Binary };
+
+// Bytes below 32 other than tab, LF, form feed and CR mark a binary file; 127 and above do not.
+FileType ClassifyBytes(std::string_view firstBytes);
+
+// Bytes of a file's start that decide its type.
+inline constexpr std::size_t kClassifyBytes = 2000;
+
+// One file being searched: opened once, read-only, its size and date taken from the open file and
+// its first block read once to serve the classification, the archive check and the count.
+class SearchFile {
+public:
+    // Regular files only (never a FIFO, device or socket). Nothing when it cannot be opened or
+    // its first bytes cannot be read.
+    static std::optional<SearchFile> Open(const std::string& path);
+
+    SearchFile(SearchFile&& other) noexcept;
+    SearchFile& operator=(SearchFile&& other) noexcept;
+    SearchFile(const SearchFile&) = delete;
+    SearchFile& operator=(const SearchFile&) = delete;
+    ~SearchFile();
+
+    [[nodiscard]] FileType ClassifyFile() const;
+    [[nodiscard]] std::uint64_t Size() const { return size_; }
+    [[nodiscard]] std::optional<std::time_t> LastWrite() const { return lastWrite_; }
+    [[nodiscard]] bool StartsWith(std::string_view prefix) const;
+
+    // Matching lines of a text file, by the engine's line search. Uses up the file.
+    std::uint64_t CountText(GrepEngine& engine, const CompiledPattern& pattern);
+    // Matches of a binary file by the buffer search: NUL bytes count as byte 1, a WordPerfect
+    // file's bytes 128 and 207 as blanks; the first match counts whatever its length, later ones
+    // only up to maxMatchLen. A read failure counts 0. Uses up the file.
+    std::uint64_t CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen);
+
+private:
+    SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string first, bool eof);
+
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::optional<std::time_t> lastWrite_;
+    std::string first_;
+    bool eof_ = false;
+};
+
+// The byte substitutions of the binary count for a file beginning with `firstBytes`.
+ByteMap BinaryCountMap(std::string_view firstBytes);
+bool IsWordPerfect(std::string_view firstBytes);
+
+} // namespace qv

@@ -1,0 +1,124 @@
+#include "SearchRequest.h"
+
+#include "GrepEngine.h"
+
+#include <algorithm>
+
+namespace qv {
+namespace {
+
+constexpr std::string_view kMetacharacters = "\\|&^$.*+-[]";
+
+bool isBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string upper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string trim(std::string_view s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlankOrControl(s[b]))
+        ++b;
+    while (e > b && isBlankOrControl(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// A "$" that a backslash escapes stands for itself and is not the line end.
+bool endsWithLineEnd(std::string_view text)
+{
+    if (text.empty() || text.back() != '$')
+        return false;
+    std::size_t backslashes = 0;
+    for (std::size_t i = text.size() - 1; i-- > 0 && text[i] == '\\';)
+        ++backslashes;
+    return backslashes % 2 == 0;
+}
+
+RequestVerdict refuse(std::string message, std::string caption)
+{
+    return RequestVerdict{false, std::move(message), std::move(caption), {}};
+}
+
+} // namespace
+
+RequestVerdict PrepareRequest(const SearchRequest& r)
+{
+    if (r.StartDirectory.empty() || r.RootSelected)
+        return refuse("A directory must be selected - You cannot select " + r.SelectedCaption, "Error");
+    if (r.SearchText.empty() || (r.FileSpecs.empty() && !r.SearchListed))
+        return refuse("File specification and search text must be entered", "Error");
+    if (!r.Literal) {
+        if (std::find(BarePatterns.begin(), BarePatterns.end(), r.SearchText) != BarePatterns.end())
+            return refuse("Search pattern cannot consist only of \"" + r.SearchText + "\"", "Regular Expression Error");
+        auto compiled = CompileRGrep(r.SearchText, false);
+        if (auto* err = std::get_if<CompileError>(&compiled))
+            return refuse(err->message, "Regular Expression Error");
+    }
+    RequestVerdict ok;
+    ok.accepted = true;
+    ok.pattern = PreparePattern(r.SearchText, r.Literal, r.Word);
+    return ok;
+}
+
+std::string PreparePattern(std::string_view searchText, bool literal, bool word)
+{
+    std::string pattern;
+    if (literal) {
+        for (char c : searchText) {
+            if (kMetacharacters.find(c) != std::string_view::npos)
+                pattern += '\\';
+            pattern += c;
+        }
+    } else {
+        pattern.assign(searchText);
+        if (endsWithLineEnd(pattern)) {
+            pattern.pop_back();
+            pattern += "\\r\\n";
+        }
+    }
+    if (word)
+        pattern = "\\<" + pattern + "\\>";
+    return pattern;
+}
+
+std::vector<std::string> SplitFileSpecs(std::string_view fileSpecs, bool searchZip)
+{
+    std::string text = upper(fileSpecs);
+    if (searchZip && text.find("*.*") == std::string::npos && text.find("*.ZIP") == std::string::npos)
+        text += ",*.ZIP";
+    std::vector<std::string> masks;
+    std::size_t pos = 0;
+    for (;;) {
+        bool quoted = false;
+        std::size_t cut = std::string::npos;
+        for (std::size_t i = pos; i < text.size(); ++i) {
+            if (text[i] == '"')
+                quoted = !quoted;
+            else if (text[i] == ',' && !quoted) {
+                cut = i;
+                break;
+            }
+        }
+        if (cut == std::string::npos) {
+            masks.push_back(trim(std::string_view(text).substr(std::min(pos, text.size()))));
+            break;
+        }
+        masks.push_back(trim(std::string_view(text).substr(pos, cut - pos)));
+        pos = cut + 1;
+        if (pos >= text.size())
+            break;
+    }
+    return masks;
+}
+
+} // namespace qv

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "TextSource.h"
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace qv::regex {
+
+// A file read front to back through a bounded window. An optional filter rewrites each block as
+// it arrives (it may drop bytes; positions then count the filtered text).
+class FileSource final : public TextSource {
+public:
+    using Filter = std::function<std::size_t(std::uint8_t* data, std::size_t size, bool first)>;
+
+    static constexpr std::size_t kBlock = std::size_t{256} << 10;
+    // Bytes the window keeps behind the scan, when it can, for looking back to a line start.
+    static constexpr std::size_t kLookBack = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxWindow = std::size_t{32} << 20;
+
+    // The descriptor stays the caller's; `firstBytes` were read from it already.
+    FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter = {}, std::size_t block = kBlock);
+
+    [[nodiscard]] TextWindow window() const override;
+    bool advance(std::uint64_t keepFrom) override;
+    [[nodiscard]] bool readError() const { return readError_; }
+
+private:
+    void append(std::size_t n);
+
+    int fd_;
+    Filter filter_;
+    std::size_t block_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t size_ = 0;
+    std::uint64_t base_ = 0;
+    bool eof_;
+    bool first_ = true;
+    bool readError_ = false;
+};
+
+} // namespace qv::regex

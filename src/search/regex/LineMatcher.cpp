@@ -1,0 +1,279 @@
+#include "LineMatcher.h"
+
+#include <cstring>
+
+namespace qv::regex {
+namespace {
+
+const std::uint8_t* lineStart(const std::uint8_t* floor, const std::uint8_t* at)
+{
+    const void* lf = at > floor ? memrchr(floor, '\n', static_cast<std::size_t>(at - floor)) : nullptr;
+    return lf != nullptr ? static_cast<const std::uint8_t*>(lf) + 1 : floor;
+}
+
+const std::uint8_t* lineEnd(const std::uint8_t* at, const std::uint8_t* end)
+{
+    const void* lf = at < end ? std::memchr(at, '\n', static_cast<std::size_t>(end - at)) : nullptr;
+    return lf != nullptr ? static_cast<const std::uint8_t*>(lf) : end;
+}
+
+// After this many candidates the prefilter's worth is judged.
+constexpr std::uint64_t kProbeCandidates = 64;
+
+} // namespace
+
+LineMatcher::LineMatcher(std::shared_ptr<Regex> regex) : regex_(std::move(regex)), driver_(regex_->driver())
+{
+    steppers_.resize(regex_->size());
+    runs_.resize(regex_->size());
+}
+
+Stepper& LineMatcher::stepper(std::size_t k)
+{
+    if (!steppers_[k])
+        steppers_[k] = std::make_unique<Stepper>(regex_->conjunct(k).program());
+    return *steppers_[k];
+}
+
+void LineMatcher::restart()
+{
+    cache_.clear();
+    prefilterOn_ = true;
+    candidates_ = spanned_ = verified_ = 0;
+}
+
+void LineMatcher::startRun(std::size_t k, Run& run)
+{
+    Dfa& dfa = regex_->conjunct(k).lineDfa();
+    run.matched = false;
+    run.nfa = dfa.failed();
+    run.state = dfa.idle(kCtxBegin);
+    run.pending.clear();
+    run.ctx = kCtxBegin;
+}
+
+void LineMatcher::feed(std::size_t k, Run& run, const std::uint8_t* p, const std::uint8_t* end)
+{
+    if (run.matched)
+        return;
+    if (!run.nfa) {
+        Dfa& dfa = regex_->conjunct(k).lineDfa();
+        const std::uint8_t* cls = dfa.classes().classOf.data();
+        const std::int32_t* tbl = dfa.table();
+        std::int32_t s = run.state;
+        while (p < end) {
+            std::int32_t t = tbl[s + cls[*p]];
+            if (t < 0) {
+                if (t == Dfa::kUnknown) {
+                    t = dfa.transition(s, cls[*p]);
+                    tbl = dfa.table();
+                }
+                if (t == Dfa::kMatch) {
+                    run.matched = true;
+                    return;
+                }
+                if (dfa.failed()) {
+                    run.nfa = true;
+                    run.pending = dfa.instsOf(t);
+                    run.ctx = dfa.contextOf(t);
+                    ++p;
+                    break;
+                }
+            }
+            s = t;
+            ++p;
+        }
+        if (!run.nfa) {
+            run.state = s;
+            return;
+        }
+    }
+    Stepper& st = stepper(k);
+    const ByteClasses& bc = st.program().classes;
+    for (; p < end; ++p) {
+        const int cls = bc.classOf[*p];
+        if (st.step(run.pending, run.ctx, cls, &scratch_)) {
+            run.matched = true;
+            return;
+        }
+        run.pending.swap(scratch_);
+        run.ctx = contextAfter(bc, cls);
+    }
+}
+
+bool LineMatcher::finish(std::size_t k, Run& run, bool unterminated)
+{
+    if (run.matched)
+        return true;
+    if (run.nfa) {
+        Stepper& st = stepper(k);
+        return unterminated ? st.lastLineEnd(run.pending, run.ctx) : st.lineEnd(run.pending, run.ctx);
+    }
+    Dfa& dfa = regex_->conjunct(k).lineDfa();
+    if (unterminated)
+        return dfa.lastLineMatches(run.state);
+    const int lf = dfa.classes().classOf['\n'];
+    std::int32_t t = dfa.table()[run.state + lf];
+    if (t == Dfa::kUnknown)
+        t = dfa.transition(run.state, lf);
+    return t == Dfa::kMatch;
+}
+
+bool LineMatcher::lineMatches(std::size_t k, const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
+{
+    Run& run = runs_[k];
+    startRun(k, run);
+    feed(k, run, ls, le);
+    return finish(k, run, unterminated);
+}
+
+bool LineMatcher::othersMatch(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
+{
+    for (std::size_t k = 0; k < regex_->size(); ++k)
+        if (k != driver_ && !lineMatches(k, ls, le, unterminated))
+            return false;
+    return true;
+}
+
+std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, const std::uint8_t* end,
+                                                       bool lastLineUnterminated)
+{
+    Conjunct& driver = regex_->conjunct(driver_);
+    if (driver.prefilter() != nullptr && prefilterOn_) {
+        if (auto line = scanWithPrefilter(p, end, lastLineUnterminated))
+            return line;
+        if (p >= end)
+            return std::nullopt;
+    }
+    if (driver.lineDfa().failed())
+        return scanLineByLine(p, end, lastLineUnterminated);
+    return scanWithDfa(p, end, lastLineUnterminated);
+}
+
+// Candidate lines from the literal search, each confirmed by the DFAs. Leaves p where it stopped
+// when the prefilter turns out not to pay on this text.
+std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8_t*& p, const std::uint8_t* end,
+                                                                bool unterminated)
+{
+    Conjunct& driver = regex_->conjunct(driver_);
+    const Prefilter& pf = *driver.prefilter();
+    const bool exact = driver.exactLines();
+    while (p < end) {
+        const std::uint8_t* c = pf.find(p, end, reinterpret_cast<std::uintptr_t>(p), cache_);
+        if (c == nullptr) {
+            p = end;
+            return std::nullopt;
+        }
+        const std::uint8_t* ls = lineStart(p, c);
+        const std::uint8_t* le = lineEnd(c, end);
+        const bool open = unterminated && le == end;
+        ++candidates_;
+        spanned_ += static_cast<std::uint64_t>(le - p);
+        bool ok = true;
+        if (!exact) {
+            verified_ += static_cast<std::uint64_t>(le - ls);
+            ok = lineMatches(driver_, ls, le, open);
+        }
+        if (ok && othersMatch(ls, le, open)) {
+            p = le == end ? end : le + 1;
+            return Line{ls, le};
+        }
+        p = le == end ? end : le + 1;
+        if (!exact && candidates_ >= kProbeCandidates && spanned_ < 3 * verified_ + 64 * candidates_) {
+            prefilterOn_ = false;
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p, const std::uint8_t* end,
+                                                          bool unterminated)
+{
+    Dfa& dfa = regex_->conjunct(driver_).lineDfa();
+    const std::uint8_t* cls = dfa.classes().classOf.data();
+    const std::int32_t* tbl = dfa.table();
+    const std::int32_t start = dfa.idle(kCtxBegin);
+    const std::uint8_t* const floor = p;
+    std::int32_t s = start;
+    while (p < end) {
+        std::int32_t t = tbl[s + cls[*p]];
+        if (t >= 0) {
+            s = t;
+            ++p;
+            continue;
+        }
+        if (t == Dfa::kUnknown) {
+            t = dfa.transition(s, cls[*p]);
+            tbl = dfa.table();
+            if (dfa.failed())
+                return scanLineByLine(lineStart(floor, p), end, unterminated);
+            if (t >= 0) {
+                s = t;
+                ++p;
+                continue;
+            }
+        }
+        // A match ends before byte p: it lies in the line holding p (or ended by the LF at p).
+        const std::uint8_t* ls = lineStart(floor, p);
+        const std::uint8_t* le = *p == '\n' ? p : lineEnd(p, end);
+        const bool open = unterminated && le == end;
+        if (othersMatch(ls, le, open))
+            return Line{ls, le};
+        if (le == end)
+            return std::nullopt;
+        p = le + 1;
+        s = start;
+    }
+    if (unterminated && p == end && end > floor && end[-1] != '\n' && dfa.lastLineMatches(s)) {
+        const std::uint8_t* ls = lineStart(floor, end);
+        if (othersMatch(ls, end, true))
+            return Line{ls, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t* p, const std::uint8_t* end,
+                                                             bool unterminated)
+{
+    while (p < end) {
+        const std::uint8_t* le = lineEnd(p, end);
+        const bool open = unterminated && le == end;
+        if (lineMatches(driver_, p, le, open) && othersMatch(p, le, open))
+            return Line{p, le};
+        if (le == end)
+            break;
+        p = le + 1;
+    }
+    return std::nullopt;
+}
+
+void LineMatcher::beginLongLine()
+{
+    for (std::size_t k = 0; k < regex_->size(); ++k)
+        startRun(k, runs_[k]);
+}
+
+void LineMatcher::feedLongLine(const std::uint8_t* p, const std::uint8_t* end)
+{
+    for (std::size_t k = 0; k < regex_->size(); ++k)
+        feed(k, runs_[k], p, end);
+}
+
+bool LineMatcher::longLineDecided() const
+{
+    for (const Run& r : runs_)
+        if (!r.matched)
+            return false;
+    return true;
+}
+
+bool LineMatcher::endLongLine(bool unterminated)
+{
+    for (std::size_t k = 0; k < regex_->size(); ++k)
+        if (!finish(k, runs_[k], unterminated))
+            return false;
+    return true;
+}
+
+} // namespace qv::regex

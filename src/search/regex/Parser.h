@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Ast.h"
+
+#include <string_view>
+#include <variant>
+
+namespace qv::regex {
+
+// Parses the pattern dialect into a tree. Case-insensitive parsing folds ASCII letters into
+// the byte sets, so the matchers never need to know about case.
+std::variant<ParsedPattern, CompileError> parse(std::string_view pattern, bool caseSensitive);
+
+} // namespace qv::regex

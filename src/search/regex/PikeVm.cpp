@@ -1,0 +1,151 @@
+#include "PikeVm.h"
+
+#include <algorithm>
+
+namespace qv::regex {
+
+PikeVm::PikeVm(const Program& prog)
+    : prog_(prog), markOld_(prog.insts.size(), 0), markFresh_(prog.insts.size(), 0), markNext_(prog.insts.size(), 0)
+{
+}
+
+void PikeVm::reset(std::uint64_t pos, Ctx ctx)
+{
+    threads_.clear();
+    pending_.clear();
+    pos_ = pos;
+    ctx_ = ctx;
+}
+
+void PikeVm::record(std::uint64_t start, std::uint64_t end)
+{
+    // A match starting at `start` supersedes every waiting match that starts at or after it.
+    while (!pending_.empty() && pending_.back().begin >= start)
+        pending_.pop_back();
+    pending_.push_back(Match{start, end});
+}
+
+
+// Follows the empty transitions of the alive threads, then of a thread starting here. The fresh
+// thread is followed on its own: a younger thread at an instruction an older one holds has the
+// same future, except that it may match the empty string right here, after the older one's match.
+void PikeVm::closure(int next)
+{
+    if (++generation_ == 0) {
+        std::fill(markOld_.begin(), markOld_.end(), 0);
+        std::fill(markFresh_.begin(), markFresh_.end(), 0);
+        std::fill(markNext_.begin(), markNext_.end(), 0);
+        generation_ = 1;
+    }
+    list_.clear();
+    bool haveOldMatch = false;
+    std::uint64_t oldMatchStart = 0;
+
+    for (const Thread& t : threads_) {
+        // Threads that started inside a match found here are over; they must not hide a younger
+        // thread at the same instruction either.
+        if (haveOldMatch && t.start > oldMatchStart)
+            break;
+        stack_.push_back(t.inst);
+        while (!stack_.empty()) {
+            const std::uint32_t i = stack_.back();
+            stack_.pop_back();
+            if (markOld_[i] == generation_)
+                continue;
+            markOld_[i] = generation_;
+            const Inst& inst = prog_.insts[i];
+            switch (inst.op) {
+            case Inst::Op::Byte:
+                list_.push_back(Thread{i, t.start});
+                break;
+            case Inst::Op::Match:
+                if (!haveOldMatch) {
+                    haveOldMatch = true;
+                    oldMatchStart = t.start;
+                }
+                break;
+            case Inst::Op::Split:
+                stack_.push_back(inst.out1);
+                stack_.push_back(inst.out);
+                break;
+            case Inst::Op::Assert:
+                if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
+                    stack_.push_back(inst.out);
+                break;
+            }
+        }
+    }
+
+    bool freshMatch = false;
+    stack_.push_back(prog_.start);
+    while (!stack_.empty()) {
+        const std::uint32_t i = stack_.back();
+        stack_.pop_back();
+        if (markFresh_[i] == generation_)
+            continue;
+        markFresh_[i] = generation_;
+        const Inst& inst = prog_.insts[i];
+        switch (inst.op) {
+        case Inst::Op::Byte:
+            if (markOld_[i] != generation_)
+                list_.push_back(Thread{i, pos_});
+            break;
+        case Inst::Op::Match:
+            freshMatch = true;
+            break;
+        case Inst::Op::Split:
+            stack_.push_back(inst.out1);
+            stack_.push_back(inst.out);
+            break;
+        case Inst::Op::Assert:
+            if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
+                stack_.push_back(inst.out);
+            break;
+        }
+    }
+
+    if (haveOldMatch)
+        record(oldMatchStart, pos_);
+    if (freshMatch)
+        record(pos_, pos_);
+}
+
+void PikeVm::emitFinal(std::vector<Match>& out)
+{
+    if (pending_.size() > kMaxPending) {
+        const std::uint64_t cut = pending_.front().begin;
+        std::erase_if(threads_, [&](const Thread& t) { return t.start <= cut; });
+    }
+    const std::uint64_t oldest = threads_.empty() ? UINT64_MAX : threads_.front().start;
+    while (!pending_.empty() && pending_.front().begin < oldest) {
+        out.push_back(pending_.front());
+        pending_.pop_front();
+    }
+}
+
+void PikeVm::step(int cls, std::vector<Match>& out)
+{
+    closure(cls);
+    const std::uint8_t rep = prog_.classes.representative[static_cast<std::size_t>(cls)];
+    next_.clear();
+    for (const Thread& t : list_) {
+        const Inst& inst = prog_.insts[t.inst];
+        if (!prog_.accepts(inst, rep) || markNext_[inst.out] == generation_)
+            continue;
+        markNext_[inst.out] = generation_;
+        next_.push_back(Thread{inst.out, t.start});
+    }
+    threads_.swap(next_);
+    ++pos_;
+    ctx_ = contextAfter(prog_.classes, cls);
+    emitFinal(out);
+}
+
+void PikeVm::finish(std::vector<Match>& out)
+{
+    closure(kEndOfText);
+    threads_.clear();
+    emitFinal(out);
+}
+
+} // namespace qv::regex

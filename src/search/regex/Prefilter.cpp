@@ -1,0 +1,182 @@
+#include "Prefilter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <immintrin.h>
+
+namespace qv::regex {
+
+LiteralFinder::LiteralFinder(const Literal& lit) : avx2_(__builtin_cpu_supports("avx2"))
+{
+    for (std::size_t k = 0; k < lit.bytes.size(); ++k) {
+        const auto b = static_cast<std::uint8_t>(lit.bytes[k]);
+        const bool fold = lit.fold[k] != 0;
+        bytes_.push_back(fold ? static_cast<std::uint8_t>(b | 0x20) : b);
+        mask_.push_back(fold ? 0x20 : 0);
+    }
+    // The two rarest positions; for a folded letter both cases count.
+    auto freq = [&](std::size_t k) {
+        int f = byteFrequency(bytes_[k]);
+        if (mask_[k] != 0)
+            f += byteFrequency(static_cast<std::uint8_t>(bytes_[k] & ~0x20));
+        return f;
+    };
+    std::vector<std::size_t> order(bytes_.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return freq(a) < freq(b); });
+    i1_ = order[0];
+    i2_ = order.size() > 1 ? order[1] : order[0];
+    if (i1_ > i2_)
+        std::swap(i1_, i2_);
+}
+
+bool LiteralFinder::matchesAt(const std::uint8_t* q) const
+{
+    for (std::size_t k = 0; k < bytes_.size(); ++k)
+        if ((q[k] | mask_[k]) != bytes_[k])
+            return false;
+    return true;
+}
+
+const std::uint8_t* LiteralFinder::find(const std::uint8_t* p, const std::uint8_t* end) const
+{
+    if (end < p || static_cast<std::size_t>(end - p) < bytes_.size())
+        return nullptr;
+    const std::uint8_t* last = end - bytes_.size(); // last possible start
+    if (bytes_.size() == 1 && mask_[0] == 0)
+        return static_cast<const std::uint8_t*>(std::memchr(p, bytes_[0], static_cast<std::size_t>(last - p) + 1));
+    return avx2_ ? findAvx2(p, last) : findSse2(p, last);
+}
+
+const std::uint8_t* LiteralFinder::findScalar(const std::uint8_t* p, const std::uint8_t* last) const
+{
+    for (; p <= last; ++p)
+        if ((p[i1_] | mask_[i1_]) == bytes_[i1_] && (p[i2_] | mask_[i2_]) == bytes_[i2_] && matchesAt(p))
+            return p;
+    return nullptr;
+}
+
+const std::uint8_t* LiteralFinder::findSse2(const std::uint8_t* p, const std::uint8_t* last) const
+{
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(bytes_[i1_]));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(bytes_[i2_]));
+    const __m128i m1 = _mm_set1_epi8(static_cast<char>(mask_[i1_]));
+    const __m128i m2 = _mm_set1_epi8(static_cast<char>(mask_[i2_]));
+    while (last - p >= 15) {
+        const __m128i c1 = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i1_)), m1);
+        const __m128i c2 = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i2_)), m2);
+        auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(c1, b1), _mm_cmpeq_epi8(c2, b2))));
+        while (bits != 0) {
+            const std::uint8_t* q = p + __builtin_ctz(bits);
+            if (matchesAt(q))
+                return q;
+            bits &= bits - 1;
+        }
+        p += 16;
+    }
+    return findScalar(p, last);
+}
+
+__attribute__((target("avx2"))) const std::uint8_t* LiteralFinder::findAvx2(const std::uint8_t* p,
+                                                                             const std::uint8_t* last) const
+{
+    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(bytes_[i1_]));
+    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(bytes_[i2_]));
+    const __m256i m1 = _mm256_set1_epi8(static_cast<char>(mask_[i1_]));
+    const __m256i m2 = _mm256_set1_epi8(static_cast<char>(mask_[i2_]));
+    while (last - p >= 63) {
+        // Two blocks per round keep two independent compare chains in flight.
+        const __m256i a1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i1_)), m1);
+        const __m256i a2 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i2_)), m2);
+        const __m256i c1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i1_)), m1);
+        const __m256i c2 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i2_)), m2);
+        const __m256i ea = _mm256_and_si256(_mm256_cmpeq_epi8(a1, b1), _mm256_cmpeq_epi8(a2, b2));
+        const __m256i ec = _mm256_and_si256(_mm256_cmpeq_epi8(c1, b1), _mm256_cmpeq_epi8(c2, b2));
+        if (!_mm256_testz_si256(_mm256_or_si256(ea, ec), _mm256_or_si256(ea, ec))) {
+            std::uint64_t bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(ea)) |
+                                 (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(ec))) << 32);
+            while (bits != 0) {
+                const std::uint8_t* q = p + __builtin_ctzll(bits);
+                if (matchesAt(q))
+                    return q;
+                bits &= bits - 1;
+            }
+        }
+        p += 64;
+    }
+    return findSse2(p, last);
+}
+
+Prefilter::Prefilter(const std::vector<Literal>& literals)
+{
+    for (const Literal& lit : literals) {
+        finders_.emplace_back(lit);
+        maxLength_ = std::max(maxLength_, lit.bytes.size());
+        minLength_ = std::min(minLength_, lit.bytes.size());
+    }
+}
+
+const std::uint8_t* Prefilter::find(const std::uint8_t* p, const std::uint8_t* end, std::uint64_t at, PrefilterCache& cache,
+                                    std::size_t* length) const
+{
+    if (finders_.size() == 1) {
+        if (length != nullptr)
+            *length = finders_[0].length();
+        return finders_[0].find(p, end);
+    }
+    cache.entries_.resize(finders_.size());
+    const std::uint64_t endAt = at + static_cast<std::uint64_t>(end - p);
+    const std::uint8_t* best = nullptr;
+    std::size_t bestLength = 0;
+    for (std::size_t k = 0; k < finders_.size(); ++k) {
+        PrefilterCache::Entry& c = cache.entries_[k];
+        const std::size_t len = finders_[k].length();
+        // A remembered occurrence at or after p still answers; so does "none up to an end at or
+        // beyond this one".
+        const bool reusable = c.valid && c.from <= at &&
+                              (c.found ? (c.hit >= at && c.hit + len <= endAt) : c.end >= endAt);
+        if (!reusable) {
+            const std::uint8_t* hit = finders_[k].find(p, end);
+            c = PrefilterCache::Entry{at, endAt, hit != nullptr ? at + static_cast<std::uint64_t>(hit - p) : 0,
+                                      hit != nullptr, true};
+        }
+        if (!c.found)
+            continue;
+        const std::uint8_t* hit = p + (c.hit - at);
+        if (best == nullptr || hit < best || (hit == best && len > bestLength)) {
+            best = hit;
+            bestLength = len;
+        }
+    }
+    if (length != nullptr)
+        *length = bestLength;
+    return best;
+}
+
+__attribute__((target("avx2"))) static std::size_t countLineFeedsAvx2(const std::uint8_t* p, const std::uint8_t* end)
+{
+    std::size_t n = 0;
+    const __m256i lf = _mm256_set1_epi8('\n');
+    while (end - p >= 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        n += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, lf)))));
+        p += 32;
+    }
+    for (; p < end; ++p)
+        n += *p == '\n' ? 1 : 0;
+    return n;
+}
+
+std::size_t countLineFeeds(const std::uint8_t* p, const std::uint8_t* end)
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return countLineFeedsAvx2(p, end);
+    std::size_t n = 0;
+    for (; p < end; ++p)
+        n += *p == '\n' ? 1 : 0;
+    return n;
+}
+
+} // namespace qv::regex

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Literals.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qv::regex {
+
+// Finds one literal with a vectorised search for its two rarest bytes at their offsets (a
+// "packed pair"), then confirms each candidate byte by byte. Never misses an occurrence.
+class LiteralFinder {
+public:
+    explicit LiteralFinder(const Literal& lit);
+
+    // The first occurrence that starts in [p, end) and lies wholly before end, or nullptr.
+    [[nodiscard]] const std::uint8_t* find(const std::uint8_t* p, const std::uint8_t* end) const;
+    [[nodiscard]] std::size_t length() const { return bytes_.size(); }
+    [[nodiscard]] bool matchesAt(const std::uint8_t* q) const;
+    [[nodiscard]] const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+private:
+    const std::uint8_t* findScalar(const std::uint8_t* p, const std::uint8_t* last) const;
+    const std::uint8_t* findSse2(const std::uint8_t* p, const std::uint8_t* last) const;
+    const std::uint8_t* findAvx2(const std::uint8_t* p, const std::uint8_t* last) const;
+
+    std::vector<std::uint8_t> bytes_; // folded positions hold the lower-case letter
+    std::vector<std::uint8_t> mask_;  // 0x20 at folded positions
+    std::size_t i1_ = 0, i2_ = 0;     // offsets of the two rarest bytes
+    bool avx2_ = false;
+};
+
+// What a prefilter search remembers about one text between calls: for each literal, its next
+// occurrence as found last time, in positions of the text (not pointers, so it survives a
+// window that moves). Belongs to one search of one text.
+class PrefilterCache {
+public:
+    void clear() { entries_.clear(); }
+
+private:
+    friend class Prefilter;
+    struct Entry {
+        std::uint64_t from = 0; // searched from here ...
+        std::uint64_t end = 0;  // ... to here
+        std::uint64_t hit = 0;  // with this result (valid when found)
+        bool found = false;
+        bool valid = false;
+    };
+    std::vector<Entry> entries_;
+};
+
+// The candidate search of one conjunct: any of its literals. With several literals each keeps its
+// own next occurrence so a region is scanned once per literal, not once per candidate.
+class Prefilter {
+public:
+    explicit Prefilter(const std::vector<Literal>& literals);
+
+    // The first occurrence of any literal starting in [p, end) and lying wholly before end; sets
+    // *length to its length. `at` is p's position in the text, for the cache.
+    const std::uint8_t* find(const std::uint8_t* p, const std::uint8_t* end, std::uint64_t at, PrefilterCache& cache,
+                             std::size_t* length = nullptr) const;
+    [[nodiscard]] std::size_t maxLength() const { return maxLength_; }
+    [[nodiscard]] std::size_t minLength() const { return minLength_; }
+    [[nodiscard]] const std::vector<LiteralFinder>& finders() const { return finders_; }
+
+private:
+    std::vector<LiteralFinder> finders_;
+    std::size_t maxLength_ = 0;
+    std::size_t minLength_ = SIZE_MAX;
+};
+
+// Counts LF bytes in [p, end).
+std::size_t countLineFeeds(const std::uint8_t* p, const std::uint8_t* end);
+
+} // namespace qv::regex
