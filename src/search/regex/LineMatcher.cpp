@@ -179,7 +179,7 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
             return Line{ls, le};
         }
         p = le == end ? end : le + 1;
-        if (!exact && candidates_ >= kProbeCandidates && spanned_ < 3 * verified_ + 64 * candidates_) {
+        if (!exact && candidates_ >= kProbeCandidates && spanned_ < verified_ + 24 * candidates_) {
             prefilterOn_ = false;
             return std::nullopt;
         }
@@ -197,6 +197,34 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p,
     const std::uint8_t* const floor = p;
     std::int32_t s = start;
     while (p < end) {
+        // Four bytes per round while every transition is an ordinary one.
+        while (end - p >= 4) {
+            const std::int32_t t0 = tbl[s + cls[p[0]]];
+            if (t0 < 0)
+                break;
+            const std::int32_t t1 = tbl[t0 + cls[p[1]]];
+            if (t1 < 0) {
+                s = t0;
+                p += 1;
+                break;
+            }
+            const std::int32_t t2 = tbl[t1 + cls[p[2]]];
+            if (t2 < 0) {
+                s = t1;
+                p += 2;
+                break;
+            }
+            const std::int32_t t3 = tbl[t2 + cls[p[3]]];
+            if (t3 < 0) {
+                s = t2;
+                p += 3;
+                break;
+            }
+            s = t3;
+            p += 4;
+        }
+        if (p >= end)
+            break;
         std::int32_t t = tbl[s + cls[*p]];
         if (t >= 0) {
             s = t;

@@ -93,12 +93,15 @@ bool LineSearch::scanRegion()
     const std::uint8_t* regionEnd = unterminated ? e : (lastLF != nullptr ? static_cast<const std::uint8_t*>(lastLF) + 1 : b);
     while (b < regionEnd) {
         auto found = matcher_.findLine(b, regionEnd, unterminated);
+        // Line numbers are only wanted for a listing; counting skips the work.
         if (!found) {
-            lineNo_ += countLineFeeds(b, regionEnd);
+            if (listing_)
+                lineNo_ += countLineFeeds(b, regionEnd);
             b = regionEnd;
             break;
         }
-        lineNo_ += countLineFeeds(b, found->begin);
+        if (listing_)
+            lineNo_ += countLineFeeds(b, found->begin);
         const bool open = found->end == e && unterminated;
         emit(found->begin, found->end, open);
         b = found->end == regionEnd ? regionEnd : found->end + 1;
@@ -121,6 +124,9 @@ void LineSearch::fill()
         std::memmove(buf_.data(), buf_.data() + begin_, carry);
     begin_ = 0;
     end_ = carry;
+    // A file that needs a second block is big: read it in larger blocks, fewer system calls.
+    if (buf_.size() < limits_.steadyCapacity)
+        buf_.resize(limits_.steadyCapacity);
     if (end_ == buf_.size() && buf_.size() < limits_.maxCapacity)
         buf_.resize(buf_.size() * 2);
     if (end_ < buf_.size())

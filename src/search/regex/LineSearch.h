@@ -10,10 +10,11 @@
 
 namespace qv::regex {
 
-// Buffer sizes of a line search: the first block, and the largest buffer before a line is
-// matched in pieces.
+// Buffer sizes of a line search: the first block, the block size after it, and the largest buffer
+// before a line is matched in pieces.
 struct LineSearchLimits {
     std::size_t firstCapacity = std::size_t{256} << 10;
+    std::size_t steadyCapacity = std::size_t{1} << 20; // from the second block on
     std::size_t maxCapacity = std::size_t{16} << 20;
 };
 

@@ -164,7 +164,7 @@ void compareOnce(std::mt19937& rng, const std::string& pattern, bool caseSensiti
             EXPECT_EQ(countLines(count), lines.size());
 
             // Tiny buffers: lines straddle reads and long ones are matched in pieces.
-            qv::regex::LineSearch streamed(regex, qv::regex::LineSearchLimits{4, 16});
+            qv::regex::LineSearch streamed(regex, qv::regex::LineSearchLimits{4, 4, 16});
             streamed.setListing(true);
             streamed.adopt(memoryFile(text), {}, false);
             EXPECT_EQ(listedLines(streamed, text, false), lines);
