@@ -1,79 +1,141 @@
-// qvsearch: the command-line front end over the search engine.
-#include "GrepEngine.h"
-#include "SearchFile.h"
-#include "SearchRequest.h"
+// qvsearch: the search of the main window, from a terminal.
+#include "DateTimeFormat.h"
+#include "MatchListing.h"
+#include "SearchRun.h"
+#include "platform/FileKind.h"
+#include "platform/RegistryHive.h"
+#include "platform/TempBase.h"
+#include "store/PreferenceSet.h"
+#include "ui/SystemLocale.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
 namespace {
 
+const char* const kUsage =
+    "usage: qvsearch [options] [--] SEARCH-TEXT [PATH...]\n"
+    "\n"
+    "Searches the files of each folder PATH (the current folder when none is given) and each\n"
+    "file PATH, as Quorvane's Search button does. Rows of the files with matches go to standard\n"
+    "output, one per file, fields separated by TAB: name, folder, matches, type (T or B), size,\n"
+    "date/time, extracted copy (archive members only). Messages and the summary go to standard\n"
+    "error as \"Caption: text\".\n"
+    "\n"
+    "  -r, --subdirs        include subfolders\n"
+    "  -s, --case           case-sensitive search\n"
+    "  -w, --word           match whole words only\n"
+    "  -F, --literal        literal: no regular expressions\n"
+    "  -z, --zip            search inside Zip archives too\n"
+    "      --no-text        do not search text files\n"
+    "      --no-binary      do not search binary files\n"
+    "  -f, --files SPEC     file specification, masks separated by commas (default \"*.*\")\n"
+    "      --max-matches N  most matches listed per file (default: the stored preference)\n"
+    "      --max-match-len N  longest match a binary file counts (default: the stored preference)\n"
+    "  -n, --lines          list each file's matches after its row: TAB, line number, TAB, text\n"
+    "                       (a binary file's match with its context, line breaks shown as blanks)\n"
+    "  -h, --help           this text\n"
+    "\n"
+    "Exit status: 0 when something matched, 1 when nothing did, 2 on a refused search or an error.\n";
+
 struct Options {
     qv::SearchRequest request;
+    qv::SearchTargets targets;
     bool listLines = false;
-    std::vector<std::string> files;
+    std::optional<long long> maxMatches;
+    std::optional<long long> maxMatchLen;
 };
 
-void usage()
+std::optional<long long> number(const char* text)
 {
-    std::fputs("usage: qvsearch [-s] [-w] [-F] [-n] [--] SEARCH-TEXT FILE...\n", stderr);
+    long long v = 0;
+    const char* end = text + std::strlen(text);
+    auto [p, ec] = std::from_chars(text, end, v);
+    if (ec != std::errc() || p != end)
+        return std::nullopt;
+    return v;
 }
 
-std::string dateText(const std::optional<std::time_t>& t)
+void writeField(std::string& line, const std::string& field, bool last = false)
 {
-    std::time_t v = t.value_or(0);
-    if (!t) {
-        std::tm tm{};
-        tm.tm_year = 80;
-        tm.tm_mday = 1;
-        v = std::mktime(&tm);
+    line += field;
+    line += last ? '\n' : '\t';
+}
+
+// Prints to the terminal what the window would show.
+class ConsoleHost final : public qv::SearchHost {
+public:
+    ConsoleHost(qv::SearchState& state, bool listLines) : state_(state), listLines_(listLines) {}
+
+    void RunStarting() override {}
+    void AddToHistory(const std::string&) override {}
+    std::vector<qv::FileResultRow> VisibleRows() override { return {}; }
+    void ClearResults() override {}
+    void ProcessEvents() override {}
+    void RunStopped() override {}
+    void RunEnded(qv::RunOutcome outcome) override { outcome_ = outcome; }
+    void SetStatus(const std::string& text) override { status_ = text; }
+
+    void ShowMessage(const std::string& caption, const std::string& text, qv::MessageIcon) override
+    {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
-    std::tm tm{};
-    localtime_r(&v, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
-    return buf;
-}
 
-void printRow(const std::string& path, const qv::SearchFile& file, qv::FileType type, std::uint64_t count)
-{
-    const auto slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string dir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    std::printf("%s\t%s\t%llu\t%s\t%llu\t%s\t\n", name.c_str(), dir.c_str(), static_cast<unsigned long long>(count),
-                type == qv::FileType::Text ? "T" : "B", static_cast<unsigned long long>(file.Size()),
-                dateText(file.LastWrite()).c_str());
-}
-
-void printTextLines(qv::GrepEngine& engine, const qv::CompiledPattern& pattern, const std::string& path)
-{
-    engine.SCompileRGrep(pattern);
-    engine.SFileSetFlags(qv::ListFlags);
-    if (!engine.SFileOpen(path))
-        return;
-    while (auto line = engine.SFileRGrep()) {
-        std::string_view l = *line;
-        l.remove_suffix(2); // CR LF
-        const auto colon = l.find(':');
-        std::fputc('\t', stdout);
-        std::fwrite(l.data(), 1, colon, stdout);
-        std::fputc('\t', stdout);
-        std::fwrite(l.data() + colon + 1, 1, l.size() - colon - 1, stdout);
-        std::fputc('\n', stdout);
+    void AddRow(const qv::FileResultRow& row) override
+    {
+        std::string line;
+        writeField(line, row.FileName);
+        writeField(line, row.Directory);
+        writeField(line, row.Matches);
+        writeField(line, row.Type);
+        writeField(line, row.Size);
+        writeField(line, row.DateTime);
+        writeField(line, row.ExtractedCopy, true);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        if (!listLines_)
+            return;
+        const qv::ListingParameters parameters{state_.Pattern, state_.CaseSensitive, state_.Preferences.MaxMatchLen,
+                                               state_.Preferences.MaxMatches};
+        for (const qv::MatchLineRow& m : qv::ListMatches(row, parameters).Rows) {
+            // One output line per match: line breaks inside a binary file's context become blanks.
+            std::string text = m.Text;
+            for (char& c : text)
+                if (c == '\n' || c == '\r')
+                    c = ' ';
+            line.assign(1, '\t');
+            writeField(line, m.LineNumber);
+            writeField(line, text, true);
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
     }
-    engine.SFileClose();
-}
 
-} // namespace
+    [[nodiscard]] const std::string& status() const { return status_; }
+    [[nodiscard]] qv::RunOutcome outcome() const { return outcome_; }
 
-int main(int argc, char** argv)
+private:
+    qv::SearchState& state_;
+    bool listLines_;
+    std::string status_;
+    qv::RunOutcome outcome_ = qv::RunOutcome::NoFilesSearched;
+};
+
+// Parses the arguments; a message and 2 when they are not usable.
+std::optional<Options> parse(int argc, char** argv, int& status)
 {
-    Options opt;
-    opt.request.StartDirectory = "/";
+    Options o;
+    o.request.FileSpecs = "*.*";
     int i = 1;
+    auto value = [&](const std::string& option) -> const char* {
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "qvsearch: %s needs a value\n", option.c_str());
+            return nullptr;
+        }
+        return argv[++i];
+    };
     for (; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--") {
@@ -82,49 +144,109 @@ int main(int argc, char** argv)
         }
         if (a.size() < 2 || a[0] != '-')
             break;
-        for (std::size_t k = 1; k < a.size(); ++k) {
-            switch (a[k]) {
-            case 's': opt.request.Case = true; break;
-            case 'w': opt.request.Word = true; break;
-            case 'F': opt.request.Literal = true; break;
-            case 'n': opt.listLines = true; break;
-            default: usage(); return 2;
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            status = 0;
+            return std::nullopt;
+        }
+        if (a == "--subdirs") o.request.InclSub = true;
+        else if (a == "--case") o.request.Case = true;
+        else if (a == "--word") o.request.Word = true;
+        else if (a == "--literal") o.request.Literal = true;
+        else if (a == "--zip") o.request.SearchZip = true;
+        else if (a == "--no-text") o.request.TextFiles = false;
+        else if (a == "--no-binary") o.request.BinaryFiles = false;
+        else if (a == "--lines") o.listLines = true;
+        else if (a == "-f" || a == "--files") {
+            const char* v = value(a);
+            if (v == nullptr)
+                return std::nullopt;
+            o.request.FileSpecs = v;
+        } else if (a == "--max-matches" || a == "--max-match-len") {
+            const char* v = value(a);
+            const auto n = v != nullptr ? number(v) : std::nullopt;
+            if (!n) {
+                if (v != nullptr)
+                    std::fprintf(stderr, "qvsearch: %s needs a number\n", a.c_str());
+                return std::nullopt;
             }
+            (a == "--max-matches" ? o.maxMatches : o.maxMatchLen) = *n;
+        } else if (a[1] != '-') {
+            for (std::size_t k = 1; k < a.size(); ++k) {
+                switch (a[k]) {
+                case 'r': o.request.InclSub = true; break;
+                case 's': o.request.Case = true; break;
+                case 'w': o.request.Word = true; break;
+                case 'F': o.request.Literal = true; break;
+                case 'z': o.request.SearchZip = true; break;
+                case 'n': o.listLines = true; break;
+                default:
+                    std::fprintf(stderr, "qvsearch: unknown option -%c\n%s", a[k], kUsage);
+                    return std::nullopt;
+                }
+            }
+        } else {
+            std::fprintf(stderr, "qvsearch: unknown option %s\n%s", a.c_str(), kUsage);
+            return std::nullopt;
         }
     }
-    if (argc - i < 2) {
-        usage();
-        return 2;
+    if (i >= argc) {
+        std::fputs(kUsage, stderr);
+        return std::nullopt;
     }
-    opt.request.SearchText = argv[i++];
-    for (; i < argc; ++i)
-        opt.files.emplace_back(argv[i]);
+    o.request.SearchText = argv[i++];
+    if (i == argc)
+        o.targets.Folders.push_back(qv::platform::CurrentDirectory());
+    for (; i < argc; ++i) {
+        const std::string path = argv[i];
+        switch (qv::platform::KindOf(path)) {
+        case qv::platform::FileKind::Directory:
+            o.targets.Folders.push_back(path);
+            break;
+        case qv::platform::FileKind::Regular:
+            o.targets.Files.push_back(path.find('/') == std::string::npos ? "./" + path : path);
+            break;
+        default:
+            std::fprintf(stderr, "qvsearch: %s: no such file or folder\n", path.c_str());
+            break;
+        }
+    }
+    // The run checks that a start folder is chosen; here the paths are.
+    o.request.StartDirectory = o.targets.Folders.empty() ? "/" : o.targets.Folders.front();
+    return o;
+}
 
-    const qv::RequestVerdict verdict = qv::PrepareRequest(opt.request);
-    if (!verdict.accepted) {
-        std::fprintf(stderr, "%s: %s\n", verdict.caption.c_str(), verdict.message.c_str());
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int status = 2;
+    auto options = parse(argc, argv, status);
+    if (!options)
+        return status;
+
+    qv::SearchState state;
+    qv::platform::RegistryHive hive(qv::platform::RegistryHive::DefaultPath());
+    qv::LoadPreferences(hive, state.Preferences);
+    if (options->maxMatches)
+        state.Preferences.MaxMatches = static_cast<std::int32_t>(*options->maxMatches);
+    if (options->maxMatchLen)
+        state.Preferences.MaxMatchLen = static_cast<std::int32_t>(*options->maxMatchLen);
+    state.Locale = qv::SystemLocaleInfo();
+    state.DateTimeDisplayFormat = qv::ChooseDateTimeFormat(state.Locale, "");
+    qv::platform::TempBase temp;
+    state.TempBase = temp.path();
+
+    ConsoleHost host(state, options->listLines);
+    qv::SearchRun run(state, host);
+    const bool ran = !options->targets.Folders.empty() || !options->targets.Files.empty()
+                         ? run.Run(options->request, options->targets)
+                         : false;
+    if (ran)
+        std::fprintf(stderr, "%s\n", host.status().c_str());
+    run.DeleteExtractionFolders(false);
+    std::fflush(stdout);
+    if (!ran)
         return 2;
-    }
-    auto compiled = qv::CompileRGrep(verdict.pattern, opt.request.Case);
-    if (auto* err = std::get_if<qv::CompileError>(&compiled)) {
-        std::fprintf(stderr, "Regular Expression Error: %s\n", err->message.c_str());
-        return 2;
-    }
-    const qv::CompiledPattern& pattern = std::get<qv::CompiledPattern>(compiled);
-    qv::GrepEngine engine;
-    bool any = false;
-    for (const std::string& path : opt.files) {
-        auto file = qv::SearchFile::Open(path);
-        if (!file)
-            continue;
-        const qv::FileType type = file->ClassifyFile();
-        const std::uint64_t count = type == qv::FileType::Text ? file->CountText(engine, pattern) : file->CountBinary(pattern, 300);
-        if (count == 0)
-            continue;
-        any = true;
-        printRow(path, *file, type, count);
-        if (opt.listLines && type == qv::FileType::Text)
-            printTextLines(engine, pattern, path);
-    }
-    return any ? 0 : 1;
+    return host.outcome() == qv::RunOutcome::Matches ? 0 : 1;
 }

@@ -40,13 +40,13 @@ ByteMap BinaryCountMap(std::string_view firstBytes)
     return map;
 }
 
-SearchFile::SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string first, bool eof)
-    : fd_(fd), size_(size), lastWrite_(lastWrite), first_(std::move(first)), eof_(eof)
+SearchFile::SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string_view first, bool eof)
+    : fd_(fd), size_(size), lastWrite_(lastWrite), first_(first), eof_(eof)
 {
 }
 
 SearchFile::SearchFile(SearchFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), lastWrite_(other.lastWrite_), first_(std::move(other.first_)),
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), lastWrite_(other.lastWrite_), first_(other.first_),
       eof_(other.eof_)
 {
 }
@@ -59,7 +59,7 @@ SearchFile& SearchFile::operator=(SearchFile&& other) noexcept
         fd_ = std::exchange(other.fd_, -1);
         size_ = other.size_;
         lastWrite_ = other.lastWrite_;
-        first_ = std::move(other.first_);
+        first_ = other.first_;
         eof_ = other.eof_;
     }
     return *this;
@@ -71,7 +71,7 @@ SearchFile::~SearchFile()
         ::close(fd_);
 }
 
-std::optional<SearchFile> SearchFile::Open(const std::string& path)
+std::optional<SearchFile> SearchFile::Open(const std::string& path, std::vector<char>& scratch)
 {
     // Non-blocking, so a file that turned into a FIFO since the walk cannot hang the search.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -82,11 +82,12 @@ std::optional<SearchFile> SearchFile::Open(const std::string& path)
         ::close(fd);
         return std::nullopt;
     }
-    std::string first(kFirstBlock, '\0');
+    if (scratch.size() < kFirstBlock)
+        scratch.resize(kFirstBlock);
     std::size_t got = 0;
     bool eof = false;
-    while (got < first.size()) {
-        const ssize_t n = ::read(fd, first.data() + got, first.size() - got);
+    while (got < kFirstBlock) {
+        const ssize_t n = ::read(fd, scratch.data() + got, kFirstBlock - got);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             continue;
@@ -100,11 +101,10 @@ std::optional<SearchFile> SearchFile::Open(const std::string& path)
         eof = true;
         break;
     }
-    first.resize(got);
     std::optional<std::time_t> lastWrite;
     if (st.st_mtime > 0)
         lastWrite = st.st_mtime;
-    return SearchFile(fd, static_cast<std::uint64_t>(st.st_size), lastWrite, std::move(first), eof);
+    return SearchFile(fd, static_cast<std::uint64_t>(st.st_size), lastWrite, std::string_view(scratch.data(), got), eof);
 }
 
 FileType SearchFile::ClassifyFile() const
@@ -114,7 +114,7 @@ FileType SearchFile::ClassifyFile() const
 
 bool SearchFile::StartsWith(std::string_view prefix) const
 {
-    return std::string_view(first_).substr(0, prefix.size()) == prefix && first_.size() >= prefix.size();
+    return first_.size() >= prefix.size() && first_.substr(0, prefix.size()) == prefix;
 }
 
 std::uint64_t SearchFile::CountText(GrepEngine& engine, const CompiledPattern& pattern)
@@ -129,9 +129,10 @@ std::uint64_t SearchFile::CountText(GrepEngine& engine, const CompiledPattern& p
     return failed ? 0 : count;
 }
 
-std::uint64_t SearchFile::CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen)
+std::uint64_t SearchFile::CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen,
+                                      std::vector<std::uint8_t>* storage)
 {
-    regex::FileSource source(fd_, first_, eof_);
+    regex::FileSource source(fd_, first_, eof_, {}, regex::FileSource::kBlock, storage);
     regex::BufferSearch search(pattern.regex(), source, BinaryCountMap(first_));
     auto m = search.RGrep(0);
     std::uint64_t count = 0;

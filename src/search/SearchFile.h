@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -23,8 +24,9 @@ inline constexpr std::size_t kClassifyBytes = 2000;
 class SearchFile {
 public:
     // Regular files only (never a FIFO, device or socket). Nothing when it cannot be opened or
-    // its first bytes cannot be read.
-    static std::optional<SearchFile> Open(const std::string& path);
+    // its first bytes cannot be read. The first block is read into `scratch`, which a search
+    // reuses from file to file and which must outlive this object.
+    static std::optional<SearchFile> Open(const std::string& path, std::vector<char>& scratch);
 
     SearchFile(SearchFile&& other) noexcept;
     SearchFile& operator=(SearchFile&& other) noexcept;
@@ -36,21 +38,27 @@ public:
     [[nodiscard]] std::uint64_t Size() const { return size_; }
     [[nodiscard]] std::optional<std::time_t> LastWrite() const { return lastWrite_; }
     [[nodiscard]] bool StartsWith(std::string_view prefix) const;
+    // The first block of the file, as read.
+    [[nodiscard]] std::string_view FirstBytes() const { return first_; }
+    // The open descriptor, positioned after the first block; still this object's to close.
+    [[nodiscard]] int Descriptor() const { return fd_; }
+    [[nodiscard]] bool AtEof() const { return eof_; }
 
     // Matching lines of a text file, by the engine's line search. Uses up the file.
     std::uint64_t CountText(GrepEngine& engine, const CompiledPattern& pattern);
     // Matches of a binary file by the buffer search: NUL bytes count as byte 1, a WordPerfect
     // file's bytes 128 and 207 as blanks; the first match counts whatever its length, later ones
     // only up to maxMatchLen. A read failure counts 0. Uses up the file.
-    std::uint64_t CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen);
+    std::uint64_t CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen,
+                              std::vector<std::uint8_t>* storage = nullptr);
 
 private:
-    SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string first, bool eof);
+    SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string_view first, bool eof);
 
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::optional<std::time_t> lastWrite_;
-    std::string first_;
+    std::string_view first_;
     bool eof_ = false;
 };
 

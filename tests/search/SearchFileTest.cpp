@@ -32,12 +32,13 @@ TEST(ClassifyFile, ControlBytesInTheFirst2000BytesMakeABinaryFile)
 TEST(SearchFile, OneOpenServesClassificationAndCount)
 {
     qvtest::TempDir dir;
+    std::vector<char> scratch;
     std::string content(5000, 'a');
     content += std::string("\0 needle\n", 9); // zero byte after byte 2000: still text
     content += "needle\n";
     const std::string path = dir.write("t.txt", content);
     ::chmod(path.c_str(), 0400);
-    auto f = qv::SearchFile::Open(path);
+    auto f = qv::SearchFile::Open(path, scratch);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->ClassifyFile(), qv::FileType::Text);
     EXPECT_EQ(f->Size(), content.size());
@@ -49,24 +50,26 @@ TEST(SearchFile, OneOpenServesClassificationAndCount)
 TEST(SearchFile, OnlyRegularFilesOpen)
 {
     qvtest::TempDir dir;
-    EXPECT_FALSE(qv::SearchFile::Open(dir.path()));
-    EXPECT_FALSE(qv::SearchFile::Open(dir.path() + "missing"));
+    std::vector<char> scratch;
+    EXPECT_FALSE(qv::SearchFile::Open(dir.path(), scratch));
+    EXPECT_FALSE(qv::SearchFile::Open(dir.path() + "missing", scratch));
     const std::string fifo = dir.path() + "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(qv::SearchFile::Open(fifo)); // and it does not block
-    EXPECT_FALSE(qv::SearchFile::Open("/dev/null"));
+    EXPECT_FALSE(qv::SearchFile::Open(fifo, scratch)); // and it does not block
+    EXPECT_FALSE(qv::SearchFile::Open("/dev/null", scratch));
     const std::string locked = dir.write("locked", "x");
     ::chmod(locked.c_str(), 0);
     if (::geteuid() != 0) {
-        EXPECT_FALSE(qv::SearchFile::Open(locked));
+        EXPECT_FALSE(qv::SearchFile::Open(locked, scratch));
     }
 }
 
 TEST(SearchFile, ArchiveSignature)
 {
     qvtest::TempDir dir;
-    EXPECT_TRUE(qv::SearchFile::Open(dir.write("a.zip", "PK\x03\x04"))->StartsWith("PK"));
-    EXPECT_FALSE(qv::SearchFile::Open(dir.write("b.zip", "P"))->StartsWith("PK"));
+    std::vector<char> scratch;
+    EXPECT_TRUE(qv::SearchFile::Open(dir.write("a.zip", "PK\x03\x04"), scratch)->StartsWith("PK"));
+    EXPECT_FALSE(qv::SearchFile::Open(dir.write("b.zip", "P"), scratch)->StartsWith("PK"));
 }
 
 } // namespace

@@ -20,6 +20,14 @@ Ctx BufferSearch::contextAt(std::size_t k, std::uint64_t pos) const
     return scanners_[k]->contextOfByte(*w.at(pos - 1));
 }
 
+std::uint64_t BufferSearch::keepFrom() const
+{
+    std::uint64_t keep = UINT64_MAX;
+    for (const auto& s : scanners_)
+        keep = std::min(keep, s->keepFrom());
+    return keep;
+}
+
 std::optional<Match> BufferSearch::RGrep(std::uint64_t from)
 {
     std::optional<Match> m = regex_->size() == 1 ? nextSingle(from) : nextConjunction(from);

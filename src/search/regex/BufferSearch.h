@@ -23,6 +23,8 @@ public:
     BufferSearch(std::shared_ptr<Regex> regex, TextSource& source, const ByteMap& map = identityByteMap());
 
     std::optional<Match> RGrep(std::uint64_t from);
+    // Bytes of the text before this are not needed by the search any more.
+    [[nodiscard]] std::uint64_t keepFrom() const;
 
 private:
     std::optional<Match> firstMatch(std::size_t k, std::uint64_t from, std::uint64_t limit, std::uint64_t keep);

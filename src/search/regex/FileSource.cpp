@@ -7,9 +7,12 @@
 
 namespace qv::regex {
 
-FileSource::FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter, std::size_t block)
-    : fd_(fd), filter_(std::move(filter)), block_(block), buf_(std::max(block, firstBytes.size())), eof_(atEof)
+FileSource::FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter, std::size_t block,
+                       std::vector<std::uint8_t>* storage)
+    : fd_(fd), filter_(std::move(filter)), block_(block), buf_(storage != nullptr ? *storage : own_), eof_(atEof)
 {
+    if (buf_.size() < std::max(block, firstBytes.size()))
+        buf_.resize(std::max(block, firstBytes.size()));
     if (!firstBytes.empty())
         std::memcpy(buf_.data(), firstBytes.data(), firstBytes.size());
     append(firstBytes.size());

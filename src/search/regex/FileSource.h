@@ -19,8 +19,10 @@ public:
     static constexpr std::size_t kLookBack = std::size_t{1} << 20;
     static constexpr std::size_t kMaxWindow = std::size_t{32} << 20;
 
-    // The descriptor stays the caller's; `firstBytes` were read from it already.
-    FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter = {}, std::size_t block = kBlock);
+    // The descriptor stays the caller's; `firstBytes` were read from it already. A caller that
+    // reads file after file passes `storage` to keep one buffer for all of them.
+    FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter = {}, std::size_t block = kBlock,
+               std::vector<std::uint8_t>* storage = nullptr);
 
     [[nodiscard]] TextWindow window() const override;
     bool advance(std::uint64_t keepFrom) override;
@@ -32,7 +34,8 @@ private:
     int fd_;
     Filter filter_;
     std::size_t block_;
-    std::vector<std::uint8_t> buf_;
+    std::vector<std::uint8_t> own_;
+    std::vector<std::uint8_t>& buf_;
     std::size_t size_ = 0;
     std::uint64_t base_ = 0;
     bool eof_;

@@ -96,18 +96,19 @@ TEST(BufferSearch, BinaryCountRules)
     // The first match counts whatever its length; later ones only up to the limit.
     const std::string long1 = std::string(10, 'x');
     const std::string path = dir.write("b.bin", std::string("\x01", 1) + long1 + " x " + long1 + " xx");
-    auto file = qv::SearchFile::Open(path);
+    std::vector<char> scratch;
+    auto file = qv::SearchFile::Open(path, scratch);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->ClassifyFile(), qv::FileType::Binary);
     EXPECT_EQ(file->CountBinary(pattern, 5), 3U);
     // NUL counts as byte 1 and WordPerfect's 128 and 207 as blanks.
     const auto nul = std::get<qv::CompiledPattern>(qv::CompileRGrep("a\\\x01" "b", true));
-    auto f2 = qv::SearchFile::Open(dir.write("n.bin", std::string("a\0b a\x01" "b", 7)));
+    auto f2 = qv::SearchFile::Open(dir.write("n.bin", std::string("a\0b a\x01" "b", 7)), scratch);
     EXPECT_EQ(f2->CountBinary(nul, 300), 2U);
     const auto blank = std::get<qv::CompiledPattern>(qv::CompileRGrep("a b", true));
-    auto wp = qv::SearchFile::Open(dir.write("w.bin", std::string("\xFFWPC a\x80" "b a\xCF" "b", 12)));
+    auto wp = qv::SearchFile::Open(dir.write("w.bin", std::string("\xFFWPC a\x80" "b a\xCF" "b", 12)), scratch);
     EXPECT_EQ(wp->CountBinary(blank, 300), 2U);
-    auto notWp = qv::SearchFile::Open(dir.write("x.bin", std::string("\xFFWPX\x01 a\x80" "b", 9)));
+    auto notWp = qv::SearchFile::Open(dir.write("x.bin", std::string("\xFFWPX\x01 a\x80" "b", 9)), scratch);
     EXPECT_EQ(notWp->CountBinary(blank, 300), 0U);
 }
 
