@@ -96,11 +96,15 @@ DateTimeFormat::DateTimeFormat(std::string pattern, platform::LocaleInfo locale)
 
 std::time_t DateTimeFormat::UnknownDate()
 {
-    std::tm tm{};
-    tm.tm_year = 80;
-    tm.tm_mday = 1;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
+    // Worked out once: mktime consults the time zone files every time.
+    static const std::time_t unknown = [] {
+        std::tm tm{};
+        tm.tm_year = 80;
+        tm.tm_mday = 1;
+        tm.tm_isdst = -1;
+        return std::mktime(&tm);
+    }();
+    return unknown;
 }
 
 std::string DateTimeFormat::Format(std::time_t t) const

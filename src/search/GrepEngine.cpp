@@ -68,6 +68,16 @@ bool GrepEngine::SFileAdopt(int fd, std::string_view firstBytes, bool atEof)
     return true;
 }
 
+bool GrepEngine::SFileAdoptBlock(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
+{
+    if (!search_)
+        return false;
+    search_->adoptBuffer(fd, buffer, filled, atEof);
+    search_->setListing(mode_ == SFileMode::List);
+    open_ = true;
+    return true;
+}
+
 std::optional<std::string_view> GrepEngine::SFileRGrep()
 {
     if (!open_ || !search_->next())

@@ -68,6 +68,8 @@ public:
     bool SFileOpen(const std::string& path);
     // Starts the search of a file already open, whose first bytes were read.
     bool SFileAdopt(int fd, std::string_view firstBytes, bool atEof);
+    // The same, taking the buffer that holds the first `filled` bytes (swapped for another).
+    bool SFileAdoptBlock(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
     // Count: an empty view while the file goes on, nothing at its end. List: the next matching
     // line, valid until the next call, or nothing at the end.
     std::optional<std::string_view> SFileRGrep();

@@ -51,7 +51,7 @@ MatchListing listBinary(const FileResultRow& row, const CompiledPattern& pattern
 {
     MatchListing out;
     out.Binary = true;
-    std::vector<char> scratch;
+    Block scratch;
     auto file = SearchFile::Open(row.FullPath(), scratch);
     if (!file || limit == 0)
         return out;

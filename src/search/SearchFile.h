@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GrepEngine.h"
+#include "platform/FileKind.h"
 
 #include <cstdint>
 #include <ctime>
@@ -12,6 +13,10 @@
 namespace qv {
 
 enum class FileType { Text, Binary };
+
+// The buffer a file's first block is read into. A search keeps one and hands it on to the count,
+// which gives another one back, so no block is ever copied.
+using Block = std::vector<std::uint8_t>;
 
 // Bytes below 32 other than tab, LF, form feed and CR mark a binary file; 127 and above do not.
 FileType ClassifyBytes(std::string_view firstBytes);
@@ -26,7 +31,14 @@ public:
     // Regular files only (never a FIFO, device or socket). Nothing when it cannot be opened or
     // its first bytes cannot be read. The first block is read into `scratch`, which a search
     // reuses from file to file and which must outlive this object.
-    static std::optional<SearchFile> Open(const std::string& path, std::vector<char>& scratch);
+    static std::optional<SearchFile> Open(const std::string& path, Block& scratch);
+    // Opens `name` relative to an open folder (a faster lookup than a whole path) and takes its
+    // size and date, without reading yet.
+    static std::optional<SearchFile> OpenAt(int directoryFd, const std::string& name);
+    // Reads the first block into `scratch`; false when the file cannot be read.
+    bool ReadFirstBlock(Block& scratch);
+    // The file's identity: a file reached by two paths is the same file.
+    [[nodiscard]] const platform::FileId& Id() const { return id_; }
 
     SearchFile(SearchFile&& other) noexcept;
     SearchFile& operator=(SearchFile&& other) noexcept;
@@ -44,13 +56,14 @@ public:
     [[nodiscard]] int Descriptor() const { return fd_; }
     [[nodiscard]] bool AtEof() const { return eof_; }
 
-    // Matching lines of a text file, by the engine's line search. Uses up the file.
+    // Matching lines of a text file, by the engine's line search. Uses up the file (and swaps the
+    // first block's buffer with the engine's).
     std::uint64_t CountText(GrepEngine& engine, const CompiledPattern& pattern);
     // Matches of a binary file by the buffer search: NUL bytes count as byte 1, a WordPerfect
     // file's bytes 128 and 207 as blanks; the first match counts whatever its length, later ones
-    // only up to maxMatchLen. A read failure counts 0. Uses up the file.
-    std::uint64_t CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen,
-                              std::vector<std::uint8_t>* storage = nullptr);
+    // only up to maxMatchLen. A read failure counts 0. Uses up the file (and the first block's
+    // buffer, swapped with `storage` when given).
+    std::uint64_t CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen, Block* storage = nullptr);
 
 private:
     SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string_view first, bool eof);
@@ -59,7 +72,9 @@ private:
     std::uint64_t size_ = 0;
     std::optional<std::time_t> lastWrite_;
     std::string_view first_;
+    Block* block_ = nullptr; // where first_ lies
     bool eof_ = false;
+    platform::FileId id_;
 };
 
 // The byte substitutions of the binary count for a file beginning with `firstBytes`.

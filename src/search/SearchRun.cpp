@@ -5,6 +5,7 @@
 #include "platform/TempBase.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace qv {
@@ -100,6 +101,7 @@ bool SearchRun::Run(const SearchRequest& request, const SearchTargets& targets)
     }
     pattern_.emplace(std::get<CompiledPattern>(std::move(compiled)));
     options_ = request;
+    counted_.clear();
     state_.Running = true;
 
     host_.RunStarting();
@@ -132,7 +134,7 @@ bool SearchRun::Run(const SearchRequest& request, const SearchTargets& targets)
     for (const std::string& file : targets.Files) {
         host_.ProcessEvents();
         if (!state_.CancelRequested)
-            searchFile(file);
+            searchFile(file, -1, {});
     }
     archivePhase(SplitFileSpecs(request.FileSpecs, false));
 
@@ -172,34 +174,44 @@ void SearchRun::Tree1FileFound(TTreeScanner& scanner)
         scanner.KeepGoing = false;
         return;
     }
-    searchFile(scanner.FileFound());
+    searchFile(scanner.FileFound(), scanner.DirectoryFd(), scanner.FileName());
 }
 
-void SearchRun::searchFile(const std::string& path)
+void SearchRun::searchFile(const std::string& path, int directoryFd, const std::string& name)
 {
     const bool isZip = upperExtension(path) == ".ZIP";
     if (isZip && !options_.SearchZip)
         return;
-    auto file = SearchFile::Open(path, firstBlock_);
+    auto file = directoryFd >= 0 ? SearchFile::OpenAt(directoryFd, name) : SearchFile::OpenAt(AT_FDCWD, path);
     if (!file)
         return;
     if (isZip) {
-        if (file->StartsWith("PK"))
+        if (file->ReadFirstBlock(firstBlock_) && file->StartsWith("PK"))
             state_.ZipList.push_back(path);
         return;
     }
-    const FileType type = file->ClassifyFile();
+    // A file reached again by another path (through a link) is not read again.
+    const std::optional<std::time_t> lastWrite = file->LastWrite();
+    const std::uint64_t size = file->Size();
+    Counted* known = nullptr;
+    if (auto it = counted_.find(file->Id()); it != counted_.end() && it->second.size == size && it->second.lastWrite == lastWrite)
+        known = &it->second;
+    if (known == nullptr && !file->ReadFirstBlock(firstBlock_))
+        return;
+    const FileType type = known != nullptr ? known->type : file->ClassifyFile();
     if ((type == FileType::Binary && !options_.BinaryFiles) || (type == FileType::Text && !options_.TextFiles))
         return;
     host_.SetStatus(" Searching " + path);
     ++state_.FilesSearched;
 
-    const DateTimeFormat format(state_.DateTimeDisplayFormat, state_.Locale);
-    const std::string date = format.Format(file->LastWrite().value_or(DateTimeFormat::UnknownDate()));
-    const std::uint64_t size = file->Size();
-    const std::uint64_t maxMatchLen = state_.Preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(state_.Preferences.MaxMatchLen);
-    const std::uint64_t count =
-        type == FileType::Binary ? file->CountBinary(*pattern_, maxMatchLen, &binaryStorage_) : file->CountText(engine_, *pattern_);
+    std::uint64_t count = 0;
+    if (known != nullptr) {
+        count = known->count;
+    } else {
+        const std::uint64_t maxMatchLen = state_.Preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(state_.Preferences.MaxMatchLen);
+        count = type == FileType::Binary ? file->CountBinary(*pattern_, maxMatchLen, &binaryStorage_) : file->CountText(engine_, *pattern_);
+        counted_[file->Id()] = Counted{size, lastWrite, type, count};
+    }
     if (count == 0)
         return;
 
@@ -209,7 +221,7 @@ void SearchRun::searchFile(const std::string& path)
     row.Matches = std::to_string(count);
     row.Type = type == FileType::Binary ? "B" : "T";
     row.Size = std::to_string(size);
-    row.DateTime = date;
+    row.DateTime = DateTimeFormat(state_.DateTimeDisplayFormat, state_.Locale).Format(lastWrite ? *lastWrite : DateTimeFormat::UnknownDate());
     row.ExtractedCopy = state_.InZipPhase ? path : std::string();
     ++state_.FilesWithMatches;
     state_.TotalMatches += count;

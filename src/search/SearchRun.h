@@ -3,6 +3,7 @@
 #include "ArchiveExtractor.h"
 #include "FileResultRow.h"
 #include "GrepEngine.h"
+#include "SearchFile.h"
 #include "SearchRequest.h"
 #include "TreeScanner.h"
 #include "platform/LocaleInfo.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qv {
@@ -94,7 +96,7 @@ private:
     void walk(const std::string& folder, const std::string& mask);
     void Tree1FileFound(TTreeScanner& scanner);
     void Tree1DirectoryFound(TTreeScanner& scanner);
-    void searchFile(const std::string& path);
+    void searchFile(const std::string& path, int directoryFd, const std::string& name);
     void archivePhase(const std::vector<std::string>& masks);
     void Zip1Message(ArchiveExtractor& sender, int code, const std::string& text);
 
@@ -105,8 +107,21 @@ private:
     GrepEngine engine_;
     SearchRequest options_;
     std::optional<CompiledPattern> pattern_;
-    std::vector<char> firstBlock_;
-    std::vector<std::uint8_t> binaryStorage_;
+    Block firstBlock_;
+    Block binaryStorage_;
+
+    // The files counted in this run, by identity: a file reached by a second path (a link)
+    // gives its count again without being read again.
+    struct Counted {
+        std::uint64_t size;
+        std::optional<std::time_t> lastWrite;
+        FileType type;
+        std::uint64_t count;
+    };
+    struct IdHash {
+        std::size_t operator()(const platform::FileId& id) const { return std::hash<std::uint64_t>()(id.inode * 31 + id.device); }
+    };
+    std::unordered_map<platform::FileId, Counted, IdHash> counted_;
 };
 
 } // namespace qv

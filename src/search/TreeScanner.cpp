@@ -79,8 +79,11 @@ void TTreeScanner::walk(const std::string& dir)
     if (OnDirectoryFound)
         OnDirectoryFound(*this);
 
-    if (fd >= 0) {
-        if (DIR* d = ::fdopendir(fd)) {
+    DIR* d = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (fd >= 0 && d == nullptr)
+        ::close(fd);
+    if (d != nullptr) {
+        {
             while (const dirent* e = ::readdir(d)) {
                 const char* name = e->d_name;
                 if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
@@ -97,19 +100,23 @@ void TTreeScanner::walk(const std::string& dir)
                 else if (type == DT_REG && platform::WildcardMatch(FileMask, name))
                     files.emplace_back(name);
             }
-            ::closedir(d);
-        } else {
-            ::close(fd);
         }
     }
     sortUnique(files);
     sortUnique(subdirs);
 
+    // The folder stays open while its files are reported (they can be opened relative to it),
+    // and is closed before descending, so open folders never pile up.
+    directoryFd_ = d != nullptr ? ::dirfd(d) : -1;
     for (const std::string& name : files) {
         fileFound_ = dir + name;
+        fileName_ = name;
         if (OnFileFound)
             OnFileFound(*this);
     }
+    directoryFd_ = -1;
+    if (d != nullptr)
+        ::closedir(d);
     for (const std::string& name : subdirs)
         walk(dir + name + "/");
 

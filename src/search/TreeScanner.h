@@ -30,6 +30,9 @@ public:
 
     // The file being reported, or the directory being entered (ending in "/").
     [[nodiscard]] const std::string& FileFound() const { return fileFound_; }
+    // During OnFileFound: the reported file's folder, open (or -1), and its name in it.
+    [[nodiscard]] int DirectoryFd() const { return directoryFd_; }
+    [[nodiscard]] const std::string& FileName() const { return fileName_; }
     [[nodiscard]] bool SearchInProgress() const { return inProgress_; }
 
     void Scan();
@@ -42,6 +45,8 @@ private:
     void walk(const std::string& dir);
 
     std::string fileFound_;
+    std::string fileName_;
+    int directoryFd_ = -1;
     bool inProgress_ = false;
     std::vector<platform::FileId> path_; // directories on the current walk path, against loops
 };

@@ -32,7 +32,7 @@ TEST(ClassifyFile, ControlBytesInTheFirst2000BytesMakeABinaryFile)
 TEST(SearchFile, OneOpenServesClassificationAndCount)
 {
     qvtest::TempDir dir;
-    std::vector<char> scratch;
+    qv::Block scratch;
     std::string content(5000, 'a');
     content += std::string("\0 needle\n", 9); // zero byte after byte 2000: still text
     content += "needle\n";
@@ -50,7 +50,7 @@ TEST(SearchFile, OneOpenServesClassificationAndCount)
 TEST(SearchFile, OnlyRegularFilesOpen)
 {
     qvtest::TempDir dir;
-    std::vector<char> scratch;
+    qv::Block scratch;
     EXPECT_FALSE(qv::SearchFile::Open(dir.path(), scratch));
     EXPECT_FALSE(qv::SearchFile::Open(dir.path() + "missing", scratch));
     const std::string fifo = dir.path() + "fifo";
@@ -67,7 +67,7 @@ TEST(SearchFile, OnlyRegularFilesOpen)
 TEST(SearchFile, ArchiveSignature)
 {
     qvtest::TempDir dir;
-    std::vector<char> scratch;
+    qv::Block scratch;
     EXPECT_TRUE(qv::SearchFile::Open(dir.write("a.zip", "PK\x03\x04"), scratch)->StartsWith("PK"));
     EXPECT_FALSE(qv::SearchFile::Open(dir.write("b.zip", "P"), scratch)->StartsWith("PK"));
 }

@@ -20,6 +20,16 @@ FileSource::FileSource(int fd, std::string_view firstBytes, bool atEof, Filter f
         advance(0);
 }
 
+FileSource::FileSource(int fd, std::vector<std::uint8_t>& storage, std::size_t filled, bool atEof)
+    : fd_(fd), block_(kBlock), buf_(storage), eof_(atEof)
+{
+    if (buf_.size() < std::max(block_, filled))
+        buf_.resize(std::max(block_, filled));
+    append(filled);
+    if (size_ == 0 && !eof_)
+        advance(0);
+}
+
 TextWindow FileSource::window() const
 {
     return TextWindow{buf_.data(), base_, size_, eof_};

@@ -23,6 +23,8 @@ public:
     // reads file after file passes `storage` to keep one buffer for all of them.
     FileSource(int fd, std::string_view firstBytes, bool atEof, Filter filter = {}, std::size_t block = kBlock,
                std::vector<std::uint8_t>* storage = nullptr);
+    // `storage` already holds the first `filled` bytes read from fd; it becomes the window's buffer.
+    FileSource(int fd, std::vector<std::uint8_t>& storage, std::size_t filled, bool atEof);
 
     [[nodiscard]] TextWindow window() const override;
     bool advance(std::uint64_t keepFrom) override;

@@ -42,6 +42,22 @@ void LineSearch::adopt(int fd, std::string_view firstBytes, bool atEof)
     matcher_.restart();
 }
 
+void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
+{
+    close();
+    buf_.swap(buffer);
+    fd_ = fd;
+    eof_ = atEof;
+    readError_ = false;
+    lineNo_ = 1;
+    matches_ = 0;
+    begin_ = 0;
+    end_ = filled;
+    if (buf_.size() < limits_.firstCapacity)
+        buf_.resize(limits_.firstCapacity);
+    matcher_.restart();
+}
+
 std::uint64_t LineSearch::close()
 {
     if (fd_ >= 0) {

@@ -39,6 +39,9 @@ public:
     // Takes over an open descriptor whose first bytes have been read already (-1 with atEof for
     // a text held in memory).
     void adopt(int fd, std::string_view firstBytes, bool atEof);
+    // Takes over an open descriptor and the buffer holding its first `filled` bytes; the caller
+    // gets this search's previous buffer back in exchange.
+    void adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
 
     bool next();
     // The line found by the last next() when listing: "number:text" followed by CR LF.

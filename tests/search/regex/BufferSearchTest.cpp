@@ -96,7 +96,7 @@ TEST(BufferSearch, BinaryCountRules)
     // The first match counts whatever its length; later ones only up to the limit.
     const std::string long1 = std::string(10, 'x');
     const std::string path = dir.write("b.bin", std::string("\x01", 1) + long1 + " x " + long1 + " xx");
-    std::vector<char> scratch;
+    qv::Block scratch;
     auto file = qv::SearchFile::Open(path, scratch);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->ClassifyFile(), qv::FileType::Binary);
