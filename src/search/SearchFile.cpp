@@ -64,7 +64,7 @@ SearchFile::SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> la
 
 SearchFile::SearchFile(SearchFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), size_(other.size_), lastWrite_(other.lastWrite_), first_(other.first_),
-      block_(other.block_), eof_(other.eof_), id_(other.id_)
+      block_(other.block_), eof_(other.eof_), id_(other.id_), changeStamp_(other.changeStamp_)
 {
 }
 
@@ -80,6 +80,7 @@ SearchFile& SearchFile::operator=(SearchFile&& other) noexcept
         block_ = other.block_;
         eof_ = other.eof_;
         id_ = other.id_;
+        changeStamp_ = other.changeStamp_;
     }
     return *this;
 }
@@ -114,6 +115,7 @@ std::optional<SearchFile> SearchFile::OpenAt(int directoryFd, const std::string&
         lastWrite = st.st_mtime;
     SearchFile file(fd, static_cast<std::uint64_t>(st.st_size), lastWrite, {}, false);
     file.id_ = platform::FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    file.changeStamp_ = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return file;
 }
 

@@ -39,6 +39,8 @@ public:
     bool ReadFirstBlock(Block& scratch);
     // The file's identity: a file reached by two paths is the same file.
     [[nodiscard]] const platform::FileId& Id() const { return id_; }
+    // When the file last changed in any way (nanoseconds); tells a reused identity apart.
+    [[nodiscard]] std::int64_t ChangeStamp() const { return changeStamp_; }
 
     SearchFile(SearchFile&& other) noexcept;
     SearchFile& operator=(SearchFile&& other) noexcept;
@@ -75,6 +77,7 @@ private:
     Block* block_ = nullptr; // where first_ lies
     bool eof_ = false;
     platform::FileId id_;
+    std::int64_t changeStamp_ = 0;
 };
 
 // The byte substitutions of the binary count for a file beginning with `firstBytes`.

@@ -190,11 +190,13 @@ void SearchRun::searchFile(const std::string& path, int directoryFd, const std::
             state_.ZipList.push_back(path);
         return;
     }
-    // A file reached again by another path (through a link) is not read again.
+    // A file reached again by another path (through a link) is not read again. Extracted members
+    // are left out: extraction replaces files while the run goes on.
     const std::optional<std::time_t> lastWrite = file->LastWrite();
     const std::uint64_t size = file->Size();
     Counted* known = nullptr;
-    if (auto it = counted_.find(file->Id()); it != counted_.end() && it->second.size == size && it->second.lastWrite == lastWrite)
+    if (auto it = counted_.find(file->Id()); !state_.InZipPhase && it != counted_.end() && it->second.size == size &&
+                                             it->second.changeStamp == file->ChangeStamp())
         known = &it->second;
     if (known == nullptr && !file->ReadFirstBlock(firstBlock_))
         return;
@@ -210,7 +212,8 @@ void SearchRun::searchFile(const std::string& path, int directoryFd, const std::
     } else {
         const std::uint64_t maxMatchLen = state_.Preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(state_.Preferences.MaxMatchLen);
         count = type == FileType::Binary ? file->CountBinary(*pattern_, maxMatchLen, &binaryStorage_) : file->CountText(engine_, *pattern_);
-        counted_[file->Id()] = Counted{size, lastWrite, type, count};
+        if (!state_.InZipPhase)
+            counted_[file->Id()] = Counted{size, file->ChangeStamp(), type, count};
     }
     if (count == 0)
         return;

@@ -114,7 +114,7 @@ private:
     // gives its count again without being read again.
     struct Counted {
         std::uint64_t size;
-        std::optional<std::time_t> lastWrite;
+        std::int64_t changeStamp;
         FileType type;
         std::uint64_t count;
     };

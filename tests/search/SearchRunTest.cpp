@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 
+#include <filesystem>
 #include <regex>
 #include <sys/stat.h>
 
@@ -228,6 +229,19 @@ TEST_F(SearchRunTest, ARefusedRequestChangesNothing)
     noDir.SelectedCaption = "Desktop";
     EXPECT_FALSE(run(noDir));
     EXPECT_EQ(host.messages.back().text, "A directory must be selected - You cannot select Desktop");
+}
+
+TEST_F(SearchRunTest, AFileReachedThroughALinkIsListedUnderBothPaths)
+{
+    dir.write("real/f.txt", "needle\nneedle\n");
+    std::filesystem::create_symlink(dir.path() + "real", dir.path() + "alias");
+    auto r = request("needle");
+    r.InclSub = true;
+    run(r);
+    ASSERT_EQ(host.brief(), (V{"f.txt|2|T", "f.txt|2|T"}));
+    EXPECT_EQ(host.rows[0].Directory, dir.path() + "alias/");
+    EXPECT_EQ(host.rows[1].Directory, dir.path() + "real/");
+    EXPECT_EQ(state.FilesSearched, 2U);
 }
 
 TEST_F(SearchRunTest, UnreadableDatesAreJanuaryFirst1980)
