@@ -84,7 +84,7 @@ std::size_t LineSearch::readInto(std::size_t at)
     }
 }
 
-void LineSearch::emit(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
+void LineSearch::reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
 {
     ++matches_;
     if (!listing_)
@@ -119,7 +119,7 @@ bool LineSearch::scanRegion()
         if (listing_)
             lineNo_ += countLineFeeds(b, found->begin);
         const bool open = found->end == e && unterminated;
-        emit(found->begin, found->end, open);
+        reportLine(found->begin, found->end, open);
         b = found->end == regionEnd ? regionEnd : found->end + 1;
         if (!open)
             ++lineNo_;
@@ -178,7 +178,7 @@ bool LineSearch::longLine()
     }
     const bool matched = matcher_.endLongLine(unterminated);
     if (matched)
-        emit(base, base + kept, true); // cut: the tail is gone, and so is any CR before the LF
+        reportLine(base, base + kept, true); // cut: the tail is gone, and so is any CR before the LF
     if (!unterminated)
         ++lineNo_;
     // What followed the LF becomes the start of the buffer.

@@ -54,7 +54,7 @@ private:
     bool scanRegion(); // whole lines held in the buffer; true when a listing line was found
     void fill();
     bool longLine();   // matches the line that fills the whole buffer; true when listed
-    void emit(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
+    void reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
     std::size_t readInto(std::size_t at);
 
     LineMatcher matcher_;

@@ -19,7 +19,7 @@ public:
     Program run(const Node& conjunct)
     {
         Fragment f = compile(conjunct);
-        const auto match = emit(Inst{Inst::Op::Match, {}, 0, 0, 0});
+        const auto match = addInst(Inst{Inst::Op::Match, {}, 0, 0, 0});
         patch(f.holes, match);
         prog_.start = f.start;
         computeLengths(conjunct);
@@ -28,7 +28,7 @@ public:
     }
 
 private:
-    std::uint32_t emit(const Inst& inst)
+    std::uint32_t addInst(const Inst& inst)
     {
         prog_.insts.push_back(inst);
         return static_cast<std::uint32_t>(prog_.insts.size() - 1);
@@ -59,14 +59,14 @@ private:
     {
         switch (n.kind) {
         case NodeKind::Bytes: {
-            const auto i = emit(Inst{Inst::Op::Byte, {}, 0, 0, setIndex(n.bytes)});
+            const auto i = addInst(Inst{Inst::Op::Byte, {}, 0, 0, setIndex(n.bytes)});
             return {i, {i << 1}};
         }
         case NodeKind::LineBegin:
         case NodeKind::LineEnd:
         case NodeKind::WordBegin:
         case NodeKind::WordEnd: {
-            const auto i = emit(Inst{Inst::Op::Assert, assertionOf(n.kind), 0, 0, 0});
+            const auto i = addInst(Inst{Inst::Op::Assert, assertionOf(n.kind), 0, 0, 0});
             return {i, {i << 1}};
         }
         case NodeKind::Concat: {
@@ -82,7 +82,7 @@ private:
             Fragment f = compile(n.children.back());
             for (std::size_t k = n.children.size() - 1; k-- > 0;) {
                 Fragment g = compile(n.children[k]);
-                const auto s = emit(Inst{Inst::Op::Split, {}, g.start, f.start, 0});
+                const auto s = addInst(Inst{Inst::Op::Split, {}, g.start, f.start, 0});
                 g.holes.insert(g.holes.end(), f.holes.begin(), f.holes.end());
                 f = Fragment{s, std::move(g.holes)};
             }
@@ -90,19 +90,19 @@ private:
         }
         case NodeKind::Star: {
             Fragment body = compile(n.children.front());
-            const auto s = emit(Inst{Inst::Op::Split, {}, body.start, 0, 0});
+            const auto s = addInst(Inst{Inst::Op::Split, {}, body.start, 0, 0});
             patch(body.holes, s);
             return {s, {(s << 1) | 1U}};
         }
         case NodeKind::Plus: {
             Fragment body = compile(n.children.front());
-            const auto s = emit(Inst{Inst::Op::Split, {}, body.start, 0, 0});
+            const auto s = addInst(Inst{Inst::Op::Split, {}, body.start, 0, 0});
             patch(body.holes, s);
             return {body.start, {(s << 1) | 1U}};
         }
         case NodeKind::Optional: {
             Fragment body = compile(n.children.front());
-            const auto s = emit(Inst{Inst::Op::Split, {}, body.start, 0, 0});
+            const auto s = addInst(Inst{Inst::Op::Split, {}, body.start, 0, 0});
             body.holes.push_back((s << 1) | 1U);
             return {s, std::move(body.holes)};
         }

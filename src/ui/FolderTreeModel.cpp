@@ -1,0 +1,281 @@
+#include "FolderTreeModel.h"
+
+#include "platform/FileKind.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileIconProvider>
+
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+
+struct FolderTreeModel::Node {
+    QString caption;
+    std::string path; // ends in "/"; empty for the "Desktop" node
+    Node* parent = nullptr;
+    int row = 0;
+    std::vector<std::unique_ptr<Node>> children;
+    bool loaded = false;
+
+    Node* add(QString c, std::string p)
+    {
+        auto n = std::make_unique<Node>();
+        n->caption = std::move(c);
+        n->path = std::move(p);
+        n->parent = this;
+        n->row = static_cast<int>(children.size());
+        children.push_back(std::move(n));
+        return children.back().get();
+    }
+};
+
+namespace {
+
+std::vector<std::string> subfolders(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* d = ::opendir(path.c_str());
+    if (d == nullptr)
+        return names;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool dir = e->d_type == DT_DIR;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            dir = ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (dir)
+            names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int c = ::strcasecmp(a.c_str(), b.c_str());
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+// Mounted file systems under /media and /mnt, from the kernel's mount table.
+std::vector<std::string> mountPoints()
+{
+    std::vector<std::string> points;
+    FILE* f = std::fopen("/proc/self/mounts", "r");
+    if (f == nullptr)
+        return points;
+    char line[4096];
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        char device[1024], where[2048];
+        if (std::sscanf(line, "%1023s %2047s", device, where) != 2)
+            continue;
+        std::string w = where;
+        // Blanks and the like come octal-escaped ("\040").
+        std::string decoded;
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            if (w[i] == '\\' && i + 3 < w.size()) {
+                decoded += static_cast<char>(std::stoi(w.substr(i + 1, 3), nullptr, 8));
+                i += 3;
+            } else {
+                decoded += w[i];
+            }
+        }
+        if (decoded.rfind("/media/", 0) == 0 || decoded.rfind("/mnt/", 0) == 0)
+            points.push_back(decoded + "/");
+    }
+    std::fclose(f);
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    return points;
+}
+
+std::string homeFolder()
+{
+    QString home = QDir::homePath();
+    std::string h = QFile::encodeName(home).toStdString();
+    if (h.empty() || h.back() != '/')
+        h += '/';
+    return h;
+}
+
+std::vector<std::string> components(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        const std::size_t slash = path.find('/', pos);
+        const std::string part = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        if (slash == std::string::npos)
+            break;
+        pos = slash + 1;
+    }
+    return parts;
+}
+
+} // namespace
+
+FolderTreeModel::FolderTreeModel(QObject* parent) : QAbstractItemModel(parent)
+{
+    build();
+}
+
+FolderTreeModel::~FolderTreeModel() = default;
+
+void FolderTreeModel::build()
+{
+    root_ = std::make_unique<Node>();
+    root_->loaded = true;
+    Node* desktop = root_->add(QStringLiteral("Desktop"), {});
+    desktop->loaded = true;
+    desktop->add(QStringLiteral("Home"), homeFolder());
+    desktop->add(QStringLiteral("File System"), "/");
+    for (const std::string& m : mountPoints())
+        desktop->add(QFile::decodeName(m.substr(0, m.size() - 1).c_str()).section(QLatin1Char('/'), -1), m);
+}
+
+void FolderTreeModel::reload()
+{
+    beginResetModel();
+    build();
+    endResetModel();
+}
+
+FolderTreeModel::Node* FolderTreeModel::nodeOf(const QModelIndex& index) const
+{
+    return index.isValid() ? static_cast<Node*>(index.internalPointer()) : root_.get();
+}
+
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    Node* p = nodeOf(parent);
+    if (column != 0 || row < 0 || row >= static_cast<int>(p->children.size()))
+        return {};
+    return createIndex(row, 0, p->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex FolderTreeModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return {};
+    Node* p = nodeOf(child)->parent;
+    if (p == nullptr || p == root_.get())
+        return {};
+    return createIndex(p->row, 0, p);
+}
+
+int FolderTreeModel::rowCount(const QModelIndex& parent) const
+{
+    return static_cast<int>(nodeOf(parent)->children.size());
+}
+
+int FolderTreeModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+QVariant FolderTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const Node* n = nodeOf(index);
+    if (role == Qt::DisplayRole)
+        return n->caption;
+    if (role == Qt::DecorationRole) {
+        static QFileIconProvider icons;
+        return n->path.empty() ? icons.icon(QFileIconProvider::Desktop)
+                               : (n->path == "/" ? icons.icon(QFileIconProvider::Drive) : icons.icon(QFileIconProvider::Folder));
+    }
+    if (role == Qt::ToolTipRole && !n->path.empty())
+        return QFile::decodeName(n->path.c_str());
+    return {};
+}
+
+bool FolderTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    const Node* n = nodeOf(parent);
+    return !n->loaded || !n->children.empty();
+}
+
+bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !nodeOf(parent)->loaded;
+}
+
+void FolderTreeModel::load(Node* node) const
+{
+    if (node->loaded)
+        return;
+    node->loaded = true;
+    for (const std::string& name : subfolders(node->path))
+        node->add(QFile::decodeName(name.c_str()), node->path + name + "/");
+}
+
+void FolderTreeModel::fetchMore(const QModelIndex& parent)
+{
+    Node* n = nodeOf(parent);
+    if (n->loaded)
+        return;
+    const std::vector<std::string> names = subfolders(n->path);
+    n->loaded = true;
+    if (names.empty()) {
+        // The expand arrow goes away.
+        emit dataChanged(parent, parent);
+        return;
+    }
+    beginInsertRows(parent, 0, static_cast<int>(names.size()) - 1);
+    for (const std::string& name : names)
+        n->add(QFile::decodeName(name.c_str()), n->path + name + "/");
+    endInsertRows();
+}
+
+QModelIndex FolderTreeModel::firstNode() const
+{
+    return index(0, 0);
+}
+
+std::string FolderTreeModel::pathOf(const QModelIndex& index) const
+{
+    return index.isValid() ? nodeOf(index)->path : std::string();
+}
+
+QModelIndex FolderTreeModel::indexOfPath(const std::string& path)
+{
+    if (path.empty() || path.front() != '/' || platform::KindOf(path) != platform::FileKind::Directory)
+        return {};
+    std::string wanted = "/";
+    for (const std::string& part : components(path))
+        wanted += part + "/";
+    // Start from the deepest top folder that holds the path.
+    Node* desktop = root_->children.front().get();
+    Node* best = nullptr;
+    for (const auto& top : desktop->children)
+        if (wanted.rfind(top->path, 0) == 0 && (best == nullptr || top->path.size() > best->path.size()))
+            best = top.get();
+    if (best == nullptr)
+        return {};
+    Node* node = best;
+    for (const std::string& part : components(wanted.substr(best->path.size()))) {
+        const QModelIndex idx = createIndex(node->row, 0, node);
+        if (!node->loaded)
+            fetchMore(idx);
+        Node* next = nullptr;
+        for (const auto& c : node->children)
+            if (c->path == node->path + part + "/")
+                next = c.get();
+        if (next == nullptr)
+            return {};
+        node = next;
+    }
+    return createIndex(node->row, 0, node);
+}
+
+} // namespace qv

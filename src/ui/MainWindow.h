@@ -1,0 +1,138 @@
+#pragma once
+
+#include "FileResultModel.h"
+#include "FolderTree.h"
+#include "MatchLineModel.h"
+#include "Messages.h"
+#include "ProgramState.h"
+#include "ResultList.h"
+#include "SearchRun.h"
+#include "platform/RegistryHive.h"
+#include "platform/TempBase.h"
+
+#include <QMainWindow>
+
+#include <chrono>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace qv {
+
+class TfrmAbout;
+
+// The main window: every search input, the two result lists, the buttons that start, stop and
+// print a search, and the status line. The program's life is this window's life.
+class TfrmMain : public QMainWindow, public SearchHost {
+    Q_OBJECT
+public:
+    // What the window is started with; tests give their own screen and messages.
+    struct Setup {
+        QStringList arguments; // the program's arguments, without the program itself
+        Messages* messages = nullptr;
+        QRect screen;          // the screen's geometry; the primary screen's when empty
+        std::string registryPath;
+    };
+
+    explicit TfrmMain(const Setup& setup, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    ProgramState& state() { return state_; }
+    Messages& messages() { return *messages_; }
+    platform::RegistryHive& registry() { return registry_; }
+    [[nodiscard]] bool compactLayout() const { return compact_; }
+    [[nodiscard]] bool searching() const { return state_.search.Running; }
+
+    // The controls, named as the program's documents name them.
+    ResultList* lstFiles1 = nullptr;
+    ResultList* lstLines1 = nullptr;
+    QLabel* lblMatches = nullptr;
+    FolderTree* Dir1 = nullptr;
+    QComboBox* cboSearch = nullptr;
+    QLineEdit* txtFilespec = nullptr;
+    QGroupBox* grpFileTypes = nullptr;
+    QCheckBox* chkTextFiles = nullptr;
+    QCheckBox* chkBinaryFiles = nullptr;
+    QComboBox* cboRegExp = nullptr;
+    QGroupBox* grpOptions = nullptr;
+    QCheckBox* chkInclSub = nullptr;
+    QCheckBox* chkSearchListed = nullptr;
+    QCheckBox* chkSearchZip = nullptr;
+    QCheckBox* chkCase = nullptr;
+    QCheckBox* chkWord = nullptr;
+    QCheckBox* chkLiteral = nullptr;
+    QPushButton* cmdSearch = nullptr;
+    QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QLabel* pnlStatus = nullptr;
+    QMenu* mnuFilesPopup = nullptr;
+    FileResultModel files1;
+    MatchLineModel lines1;
+
+    // Handlers.
+    void cmdSearchClick();
+    void cmdStopClick();
+    void cboRegExpClick(int index);
+    void lstFiles1ColumnClick(int column);
+    void lstFiles1Click();
+    void lstFiles1KeyUp(int key);
+    void Refresh1Click();
+    void About1Click();
+    void Contents1Click();
+    // Lists the matches of the selected row of list set 1 into the visible match list.
+    void ListMatches1();
+    // The search request as the inputs hold it now.
+    [[nodiscard]] SearchRequest currentRequest() const;
+    // Applies the match-list font of the preferences.
+    void applyMatchFont();
+
+    // SearchHost
+    void RunStarting() override;
+    void AddToHistory(const std::string& searchText) override;
+    std::vector<FileResultRow> VisibleRows() override;
+    void ClearResults() override;
+    void AddRow(const FileResultRow& row) override;
+    void SetStatus(const std::string& text) override;
+    void ProcessEvents() override;
+    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+    void RunStopped() override;
+    void RunEnded(RunOutcome outcome) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void placeControls();
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    void FormActivate();
+    void flushRows();
+
+    ProgramState state_;
+    std::unique_ptr<Messages> ownMessages_;
+    Messages* messages_;
+    platform::RegistryHive registry_;
+    platform::TempBase tempBase_;
+    SearchRun run_;
+    QRect screen_;
+    bool compact_ = false;
+    bool startedWithArgument_ = false;
+    bool shown_ = false;
+    bool closeWhenStopped_ = false;
+    std::vector<FileResultRow> pendingRows_;
+    std::chrono::steady_clock::time_point lastPump_{};
+    std::chrono::steady_clock::time_point lastStatusPaint_{};
+    TfrmAbout* frmAbout_ = nullptr;
+};
+
+} // namespace qv

@@ -1,0 +1,306 @@
+// The main window driven as a user drives it (offscreen): inputs, runs, lists, start folders.
+#include "DateTimeFormat.h"
+#include "FileResultModel.h"
+#include "HintSwitch.h"
+#include "store/PreferenceSet.h"
+#include "support/ZipBuilder.h"
+#include "ui/WindowFixture.h"
+
+#include <QHeaderView>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <set>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+using qvtest::WindowFixture;
+using V = std::vector<std::string>;
+
+TEST_F(WindowFixture, ASearchFillsTheListAndSetsTheControls)
+{
+    dir.write("a.txt", "one needle\n");
+    dir.write("b.txt", "needle needle\nneedle\n");
+    dir.write("c.txt", "nothing\n");
+    auto w = openOnFolder();
+    EXPECT_EQ(w->Dir1->selectedPath(), dir.path());
+    EXPECT_FALSE(w->lstFiles1->isEnabled());
+    EXPECT_FALSE(w->cmdPrint->isEnabled());
+    EXPECT_FALSE(w->chkSearchListed->isEnabled());
+    search(*w, "needle");
+    EXPECT_EQ(names(*w), (V{"a.txt", "b.txt"}));
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_TRUE(w->pnlStatus->text().startsWith(" Found 3 matches in 2 files of 3 searched - elapsed time "));
+    EXPECT_TRUE(w->lstFiles1->isEnabled());
+    EXPECT_EQ(w->lstFiles1->selectedRow(), 0);
+    EXPECT_TRUE(w->cmdPrint->isEnabled());
+    EXPECT_TRUE(w->chkSearchListed->isEnabled());
+    EXPECT_FALSE(w->chkSearchListed->isChecked());
+    EXPECT_TRUE(w->cmdStop->isHidden());
+    EXPECT_FALSE(w->lblMatches->isVisible());
+    EXPECT_EQ(w->lines1.rowCount(), 0); // the first row is selected but not listed
+    EXPECT_EQ(w->cboSearch->count(), 1);
+    EXPECT_EQ(w->cboSearch->itemText(0), "needle");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowFixture, RefusalsShowTheirMessageAndChangeNothing)
+{
+    dir.write("a.txt", "x\n");
+    auto w = openOnFolder();
+    search(*w, "x");
+    ASSERT_EQ(w->files1.rowCount(), 1);
+    search(*w, ".*");
+    ASSERT_EQ(messages.boxes.size(), 1U);
+    EXPECT_EQ(messages.boxes[0].caption, "Regular Expression Error");
+    EXPECT_EQ(messages.boxes[0].text, "Search pattern cannot consist only of \".*\"");
+    EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::Warning);
+    search(*w, "a[b");
+    EXPECT_EQ(messages.boxes.back().caption, "Regular Expression Error");
+    EXPECT_EQ(messages.boxes.back().text, "Missing \"]\" to close the \"[\" at position 2");
+    search(*w, "");
+    EXPECT_EQ(messages.boxes.back().caption, "Error");
+    EXPECT_EQ(messages.boxes.back().text, "File specification and search text must be entered");
+    w->Dir1->setCurrentIndex(w->Dir1->folders().firstNode());
+    search(*w, "x");
+    EXPECT_EQ(messages.boxes.back().text, "A directory must be selected - You cannot select Desktop");
+    EXPECT_EQ(w->files1.rowCount(), 1);
+    EXPECT_EQ(w->cboSearch->count(), 1); // the history grows by accepted searches only
+    EXPECT_TRUE(w->pnlStatus->text().startsWith(" Found 1 match in 1 file of 1 searched"));
+}
+
+TEST_F(WindowFixture, NoFilesAndNoMatches)
+{
+    dir.write("a.txt", "x\n");
+    auto w = openOnFolder();
+    search(*w, "zzz");
+    ASSERT_EQ(messages.boxes.size(), 1U);
+    EXPECT_EQ(messages.boxes[0].caption, "Message");
+    EXPECT_EQ(messages.boxes[0].text, "No matches found");
+    EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::Information);
+    EXPECT_FALSE(w->lstFiles1->isEnabled());
+    EXPECT_FALSE(w->chkSearchListed->isEnabled());
+    w->chkTextFiles->setChecked(false);
+    w->chkBinaryFiles->setChecked(false);
+    search(*w, "x");
+    EXPECT_EQ(messages.boxes.back().text, "No files found");
+}
+
+TEST_F(WindowFixture, ColumnSortsAlternateAcrossColumns)
+{
+    dir.write("b.txt", std::string(100, 'x') + "\n");
+    dir.write("a.txt", std::string(9, 'x') + "\n");
+    dir.write("C.txt", std::string(10, 'x') + "\n");
+    auto w = openOnFolder();
+    search(*w, "x");
+    ASSERT_EQ(names(*w), (V{"a.txt", "b.txt", "C.txt"}));
+    w->lstFiles1->selectRow(1); // b.txt stays selected through the sorts
+    auto click = [&](int column) { emit w->lstFiles1->header()->sectionClicked(column); };
+    click(qv::FileResultModel::SizeColumn);
+    EXPECT_EQ(names(*w), (V{"a.txt", "C.txt", "b.txt"})); // 10 < 11 < 101: as numbers
+    click(qv::FileResultModel::SizeColumn);
+    EXPECT_EQ(names(*w), (V{"b.txt", "C.txt", "a.txt"}));
+    // Each click sorts opposite to the click before it, whatever the column.
+    click(qv::FileResultModel::FileNameColumn);
+    EXPECT_EQ(names(*w), (V{"a.txt", "b.txt", "C.txt"})); // letter case ignored
+    EXPECT_EQ(w->files1.row(w->lstFiles1->selectedRow()).FileName, "b.txt");
+    // A new search keeps the direction the next click sorts in.
+    search(*w, "x");
+    click(qv::FileResultModel::FileNameColumn);
+    EXPECT_EQ(names(*w), (V{"C.txt", "b.txt", "a.txt"}));
+}
+
+TEST_F(WindowFixture, DatesSortAsDatesAcrossAYear)
+{
+    const auto setTime = [](const std::string& path, int year, int month, int day) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = 12;
+        tm.tm_isdst = -1;
+        const struct timespec t[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), t, 0);
+    };
+    setTime(dir.write("new.txt", "x"), 2020, 1, 2);
+    setTime(dir.write("old.txt", "x"), 2019, 12, 31);
+    setTime(dir.write("mid.txt", "x"), 2019, 2, 1);
+    auto w = openOnFolder();
+    search(*w, "x");
+    emit w->lstFiles1->header()->sectionClicked(qv::FileResultModel::DateTimeColumn);
+    EXPECT_EQ(names(*w), (V{"mid.txt", "old.txt", "new.txt"}));
+}
+
+TEST_F(WindowFixture, DeleteRemovesTheSelectedRowAndEmptiesTheMatchList)
+{
+    dir.write("a.txt", "x\n");
+    dir.write("b.txt", "x\n");
+    auto w = openOnFolder();
+    search(*w, "x");
+    w->lstFiles1Click();
+    ASSERT_EQ(w->lines1.rowCount(), 1);
+    const QString label = w->lblMatches->text();
+    QTest::keyClick(w->lstFiles1, Qt::Key_Delete);
+    EXPECT_EQ(names(*w), V{"b.txt"});
+    EXPECT_EQ(w->lines1.rowCount(), 0);
+    EXPECT_EQ(w->lblMatches->text(), label);
+    w->lstFiles1->clearSelection();
+    QTest::keyClick(w->lstFiles1, Qt::Key_Delete);
+    EXPECT_EQ(names(*w), V{"b.txt"});
+}
+
+TEST_F(WindowFixture, AClickOrAKeyReleaseListsTheSelectedFile)
+{
+    dir.write("a.txt", "x1\nnone\nx2\n");
+    dir.write("b.bin", std::string("\x01 x binary", 10));
+    auto w = openOnFolder();
+    search(*w, "x");
+    ASSERT_EQ(names(*w), (V{"a.txt", "b.bin"}));
+    const QRect first = w->lstFiles1->visualRect(w->files1.index(0, 0));
+    QTest::mouseClick(w->lstFiles1->viewport(), Qt::LeftButton, {}, first.center());
+    ASSERT_EQ(w->lines1.rowCount(), 2);
+    EXPECT_EQ(w->lines1.rows()[1], (qv::MatchLineRow{"3", "x2"}));
+    EXPECT_TRUE(w->lblMatches->isVisible());
+    EXPECT_EQ(w->lblMatches->text(), QString::fromStdString("Matches in: " + dir.path() + "a.txt"));
+    EXPECT_TRUE(w->lstLines1->isEnabled());
+    EXPECT_EQ(w->lstLines1->columnWidth(0), 60);
+    w->lstFiles1->setFocus();
+    QTest::keyClick(w->lstFiles1, Qt::Key_Down);
+    EXPECT_EQ(w->lines1.rowCount(), 1);
+    EXPECT_EQ(w->lines1.rows()[0].LineNumber, "");
+    EXPECT_TRUE(w->lstLines1->isColumnHidden(0)); // no line numbers for a binary file
+    // A click below the last row with no row selected lists nothing new.
+    w->lstFiles1->clearSelection();
+    QTest::mouseClick(w->lstFiles1->viewport(), Qt::LeftButton, {}, QPoint(10, w->lstFiles1->viewport()->height() - 5));
+    EXPECT_EQ(w->lines1.rowCount(), 1);
+}
+
+TEST_F(WindowFixture, StartFolderFromTheCommandLine)
+{
+    dir.write("data/report.txt", "x");
+    auto fromFile = open({QString::fromStdString(dir.path() + "data/report.txt")});
+    EXPECT_EQ(fromFile->Dir1->selectedPath(), dir.path() + "data/");
+    auto fromFolder = open({QString::fromStdString(dir.path() + "data")});
+    EXPECT_EQ(fromFolder->Dir1->selectedPath(), dir.path() + "data/");
+    auto nowhere = open({QString::fromStdString(dir.path() + "nope/x.txt")});
+    EXPECT_TRUE(nowhere->Dir1->isFirstNodeSelected());
+    EXPECT_EQ(nowhere->Dir1->selectedPath(), "");
+    search(*nowhere, "x");
+    EXPECT_EQ(messages.boxes.back().text, "A directory must be selected - You cannot select Desktop");
+}
+
+TEST_F(WindowFixture, StartFolderFromThePreferences)
+{
+    auto plain = open({});
+    EXPECT_EQ(plain->Dir1->selectedPath(), "/");
+    plain.reset();
+    qv::platform::RegistryHive hive(registry.path() + "registry.db");
+    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path());
+    auto stored = open({});
+    EXPECT_EQ(stored->Dir1->selectedPath(), dir.path());
+    EXPECT_TRUE(messages.boxes.empty());
+    stored.reset();
+    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path() + "gone");
+    auto invalid = open({});
+    ASSERT_EQ(messages.boxes.size(), 1U);
+    EXPECT_EQ(messages.boxes[0].caption, "Warning");
+    EXPECT_EQ(messages.boxes[0].text,
+              "Default startup directory is invalid - \nstarting in root directory\n\nPlease correct this in File/Preferences");
+    EXPECT_EQ(invalid->Dir1->selectedPath(), "/");
+}
+
+TEST_F(WindowFixture, RegularExpressionsAreAppendedToTheSearchText)
+{
+    auto w = openOnFolder();
+    w->cboSearch->setCurrentText("foo");
+    w->cboRegExpClick(11); // "\< : Beginning of word"
+    EXPECT_EQ(w->cboSearch->currentText(), "foo\\<");
+    w->cboRegExpClick(6); // "[^] : Exclude characters in group"
+    EXPECT_EQ(w->cboSearch->currentText(), "foo\\<[^]");
+    EXPECT_EQ(w->cboRegExp->currentIndex(), -1); // nothing was chosen in the box itself
+    w->cboRegExp->setCurrentIndex(3);
+    dir.write("a.txt", "x");
+    search(*w, "x");
+    EXPECT_EQ(w->cboRegExp->currentIndex(), -1); // a search start clears the choice
+}
+
+TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
+{
+    for (int i = 0; i < 3000; ++i)
+        dir.write("d" + std::to_string(i / 30) + "/f" + std::to_string(i) + ".txt", "needle\n");
+    auto w = openOnFolder();
+    w->chkInclSub->setChecked(true);
+    w->cboSearch->setCurrentText("needle");
+    bool closedDuringRun = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        closedDuringRun = w->searching();
+        w->close();
+    });
+    w->cmdSearch->click();
+    EXPECT_TRUE(closedDuringRun);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->pnlStatus->text().endsWith(" - search canceled")) << w->pnlStatus->text().toStdString();
+}
+
+TEST_F(WindowFixture, ExtractionFoldersAreGoneAfterClose)
+{
+    qvtest::makeZip(dir.path() + "a,b.zip", {{"in.txt", "needle"}});
+    auto w = openOnFolder();
+    w->chkSearchZip->setChecked(true);
+    search(*w, "needle");
+    ASSERT_EQ(names(*w), V{"in.txt"});
+    const std::string base = w->state().search.TempBase;
+    ASSERT_TRUE(std::filesystem::exists(base + "a,b.zip/in.txt"));
+    w->close();
+    EXPECT_FALSE(std::filesystem::exists(base + "a,b.zip"));
+    w.reset();
+    EXPECT_FALSE(std::filesystem::exists(base));
+}
+
+TEST_F(WindowFixture, LayoutsByScreenSize)
+{
+    EXPECT_TRUE(open({}, QRect(0, 0, 800, 600))->compactLayout());
+    EXPECT_TRUE(open({}, QRect(0, 0, 1024, 600))->compactLayout());
+    auto designed = open({}, QRect(0, 0, 1024, 768));
+    EXPECT_FALSE(designed->compactLayout());
+    EXPECT_EQ(designed->centralWidget()->size(), QSize(914, 651));
+    EXPECT_EQ(designed->pos(), QPoint(0, 0));
+    // The Stop button covers Search exactly.
+    EXPECT_EQ(designed->cmdStop->geometry(), designed->cmdSearch->geometry());
+}
+
+TEST_F(WindowFixture, HintsFollowThePreference)
+{
+    qv::platform::RegistryHive hive(registry.path() + "registry.db");
+    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 0);
+    auto w = open({});
+    EXPECT_FALSE(qv::hintsShown());
+    w.reset();
+    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 7);
+    w = open({});
+    EXPECT_TRUE(qv::hintsShown());
+}
+
+TEST_F(WindowFixture, AccessKeysOfTheLabelsMoveTheFocus)
+{
+    auto w = openOnFolder();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Dir1->setFocus();
+    QTest::keyClick(w->Dir1, Qt::Key_R, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->cboRegExp);
+    QTest::keyClick(w->cboRegExp, Qt::Key_E, Qt::AltModifier);
+    EXPECT_TRUE(QApplication::focusWidget() == w->cboSearch || QApplication::focusWidget() == w->cboSearch->lineEdit());
+    // "Fi&les to search:" shares its key with "&Literal ...": the key goes to one, then the other.
+    QWidget* first = nullptr;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    first = QApplication::focusWidget();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    const std::set<QWidget*> reached{first, QApplication::focusWidget()};
+    EXPECT_EQ(reached, (std::set<QWidget*>{w->txtFilespec, w->chkLiteral}));
+}
+
+} // namespace

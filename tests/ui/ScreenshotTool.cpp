@@ -1,0 +1,66 @@
+// Starts the main window on a sample folder, runs a search and saves pictures of the window, so
+// the layout can be looked at. Used by scripts/screenshot.
+//   qv_screenshot OUTPUT-FOLDER
+#include "MainWindow.h"
+#include "support/TempDir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class SilentMessages : public qv::Messages {
+public:
+    qv::MessageAnswer show(QWidget*, const QString& caption, const QString& text, qv::BoxIcon, qv::MessageButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        return qv::MessageAnswer::Ok;
+    }
+};
+
+void save(QWidget& w, const QString& file)
+{
+    QApplication::processEvents();
+    w.grab().save(file);
+    std::fprintf(stderr, "saved %s\n", qPrintable(file));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs("usage: qv_screenshot OUTPUT-FOLDER\n", stderr);
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    qvtest::TempDir sample;
+    sample.write("notes.txt", "The quick brown fox\njumps over the lazy dog.\nA second fox appears.\n");
+    sample.write("src/main.c", "int main(void)\n{\n    return fox();\n}\n");
+    sample.write("data.bin", std::string("\x01\x02 binary fox data \x00 more fox", 30));
+    sample.write("readme.md", "No animals here.\n");
+    qvtest::TempDir registry;
+    SilentMessages messages;
+    qv::TfrmMain::Setup setup;
+    setup.arguments = {QString::fromStdString(sample.path())};
+    setup.messages = &messages;
+    setup.registryPath = registry.path() + "registry.db";
+    qv::TfrmMain w(setup);
+    w.show();
+    save(w, out + QStringLiteral("/main-empty.png"));
+    w.cboSearch->setCurrentText(QStringLiteral("fox"));
+    w.chkInclSub->setChecked(true);
+    w.cmdSearch->click();
+    w.lstFiles1Click();
+    save(w, out + QStringLiteral("/main-results.png"));
+    return 0;
+}
