@@ -129,11 +129,9 @@ std::string DateTimeFormat::Format(std::time_t t) const
     return out;
 }
 
-std::time_t DateTimeFormat::Parse(std::string_view text) const
+std::optional<DateTimeFormat::Fields> DateTimeFormat::fields(std::string_view text) const
 {
-    std::tm tm{};
-    tm.tm_isdst = -1;
-    int hour = 0;
+    Fields f{0, 0, 0, 0, 0};
     bool pm = false, twelve = false, ok = true;
     std::size_t at = 0;
     auto number = [&](std::size_t maxDigits, int& value) {
@@ -153,13 +151,12 @@ std::time_t DateTimeFormat::Parse(std::string_view text) const
     tokens(pattern_, [&](Token k, std::string_view lit) {
         if (!ok)
             return;
-        int v = 0;
         switch (k) {
-        case Token::Day: number(2, v); tm.tm_mday = v; break;
-        case Token::Month: number(2, v); tm.tm_mon = v - 1; break;
-        case Token::Year: number(4, v); tm.tm_year = v - 1900; break;
-        case Token::Hour: number(2, hour); break;
-        case Token::Minute: number(2, v); tm.tm_min = v; break;
+        case Token::Day: number(2, f.day); break;
+        case Token::Month: number(2, f.month); break;
+        case Token::Year: number(4, f.year); break;
+        case Token::Hour: number(2, f.hour); break;
+        case Token::Minute: number(2, f.minute); break;
         case Token::AmPm:
             twelve = true;
             if (text.substr(at, 2) == "am" || text.substr(at, 2) == "pm")
@@ -173,12 +170,34 @@ std::time_t DateTimeFormat::Parse(std::string_view text) const
         case Token::Literal: literal(lit); break;
         }
     });
-    if (!ok || at != text.size() || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_mon < 0 || tm.tm_mon > 11 || hour > 23 ||
-        tm.tm_min > 59)
+    if (!ok || at != text.size() || f.day < 1 || f.day > 31 || f.month < 1 || f.month > 12 || f.hour > 23 || f.minute > 59 ||
+        (twelve && (f.hour < 1 || f.hour > 12)))
+        return std::nullopt;
+    if (twelve)
+        f.hour = (f.hour % 12) + (pm ? 12 : 0);
+    return f;
+}
+
+std::time_t DateTimeFormat::Parse(std::string_view text) const
+{
+    const auto f = fields(text);
+    if (!f)
         return UnknownDate();
-    tm.tm_hour = twelve ? (hour % 12) + (pm ? 12 : 0) : hour;
+    std::tm tm{};
+    tm.tm_isdst = -1;
+    tm.tm_year = f->year - 1900;
+    tm.tm_mon = f->month - 1;
+    tm.tm_mday = f->day;
+    tm.tm_hour = f->hour;
+    tm.tm_min = f->minute;
     const std::time_t t = std::mktime(&tm);
     return t == static_cast<std::time_t>(-1) ? UnknownDate() : t;
+}
+
+std::int64_t DateTimeFormat::SortKey(std::string_view text) const
+{
+    const Fields f = fields(text).value_or(Fields{1980, 1, 1, 0, 0});
+    return ((((static_cast<std::int64_t>(f.year) * 13 + f.month) * 32 + f.day) * 24 + f.hour) * 60) + f.minute;
 }
 
 } // namespace qv

@@ -150,7 +150,8 @@ int CompareFileRows(const FileResultRow& row1, const FileResultRow& row2, int co
         c = sign(collator().compare(foldedText(row1, columnIndex), foldedText(row2, columnIndex)));
     } else if (columnIndex == FileResultModel::DateTimeColumn) {
         const DateTimeFormat f(dateTimeFormat, locale);
-        c = sign(static_cast<long long>(f.Parse(row1.DateTime)) - static_cast<long long>(f.Parse(row2.DateTime)));
+        const std::int64_t a = f.SortKey(row1.DateTime), b = f.SortKey(row2.DateTime);
+        c = a > b ? 1 : (a < b ? -1 : 0);
     } else {
         const auto a = number(field(row1, columnIndex)), b = number(field(row2, columnIndex));
         c = a > b ? 1 : (a < b ? -1 : 0);
@@ -176,7 +177,7 @@ void FileResultModel::sortRows(int column, int direction, const std::string& dat
         std::vector<long long> keys(n);
         const DateTimeFormat f(dateTimeFormat, locale);
         for (std::size_t i = 0; i < n; ++i)
-            keys[i] = column == DateTimeColumn ? static_cast<long long>(f.Parse(rows_[i].DateTime))
+            keys[i] = column == DateTimeColumn ? static_cast<long long>(f.SortKey(rows_[i].DateTime))
                                                : static_cast<long long>(number(field(rows_[i], column)));
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return (keys[a] < keys[b] ? -1 : (keys[a] > keys[b] ? 1 : 0)) * direction < 0;
