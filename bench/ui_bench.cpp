@@ -2,7 +2,9 @@
 // Stop button's answer, sorting 100,000 rows, listing 5,000 matches of one file.
 //   qv_ui_bench [WORK-FOLDER]
 #include "FileResultModel.h"
+#include "FileViewer.h"
 #include "MainWindow.h"
+#include "TextView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -111,5 +113,54 @@ int main(int argc, char** argv)
     start = Clock::now();
     w.ListMatches1();
     std::printf("listing %d matches: %.0f ms\n", w.lines1.rowCount(), ms(Clock::now() - start));
+
+    // The viewer on a 100 MB text file with 5,000 matching lines, and on a 50 MB single line.
+    const std::string hundred = work + "/hundred.txt";
+    if (!std::filesystem::exists(hundred)) {
+        std::ofstream f(hundred);
+        const std::string plain(99, 'p');
+        for (int i = 0; i < 1000000; ++i)
+            f << (i % 200 == 0 ? std::string("needle ") + plain.substr(7) : plain) << "\n";
+    }
+    const std::string oneLine = work + "/oneline.txt";
+    if (!std::filesystem::exists(oneLine)) {
+        std::ofstream f(oneLine);
+        f << std::string(50u << 20, 'q') << " needle";
+    }
+    auto rss = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmRSS:", 0) == 0)
+                return std::stol(line.substr(6)) / 1024;
+        return 0L;
+    };
+    for (const std::string& file : {hundred, oneLine}) {
+        qv::TfrmViewer::Input in;
+        in.path = file;
+        in.row = qv::FileResultRow{"f", work + "/", "1", "T", std::to_string(std::filesystem::file_size(file)), "", ""};
+        in.pattern = "needle";
+        in.preferences = w.state().search.Preferences;
+        const long before = rss();
+        start = Clock::now();
+        qv::TfrmViewer v(in, messages);
+        v.resize(800, 600);
+        v.FormShow();
+        v.show();
+        v.grab();
+        const double open = ms(Clock::now() - start);
+        start = Clock::now();
+        int steps = 0;
+        for (; steps < 1000; ++steps) {
+            const auto caret = v.edtFile->caret();
+            v.StepToMatch('N');
+            v.edtFile->viewport()->repaint();
+            if (v.edtFile->caret() == caret)
+                break;
+        }
+        std::printf("viewer on %s (%lld MB, %d matches): first paint %.0f ms, %d steps %.2f ms each, memory +%ld MB\n",
+                    file.c_str(), static_cast<long long>(std::filesystem::file_size(file) >> 20), v.MatchCount, open, steps,
+                    steps > 0 ? ms(Clock::now() - start) / steps : 0.0, rss() - before);
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "FileViewer.h"
 #include "DateTimeFormat.h"
 #include "HelpWindow.h"
 #include "HintSwitch.h"
@@ -26,6 +27,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+
+#include <charconv>
 
 namespace qv {
 namespace {
@@ -72,13 +75,17 @@ QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent)
 } // namespace
 
 TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
-    : QMainWindow(parent), messages_(setup.messages),
+    : QMainWindow(parent), messages_(setup.messages), launcher_(setup.launcher),
       registry_(setup.registryPath.empty() ? platform::RegistryHive::DefaultPath() : setup.registryPath),
       run_(state_.search, *this)
 {
     if (messages_ == nullptr) {
         ownMessages_ = std::make_unique<BoxMessages>();
         messages_ = ownMessages_.get();
+    }
+    if (launcher_ == nullptr) {
+        ownLauncher_ = std::make_unique<DesktopLauncher>();
+        launcher_ = ownLauncher_.get();
     }
     screen_ = setup.screen;
     if (screen_.isEmpty())
@@ -194,6 +201,7 @@ void TfrmMain::buildControls()
     connect(lstFiles1, &ResultList::keyReleased, this, &TfrmMain::lstFiles1KeyUp);
     connect(lstFiles1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { mnuFilesPopup->popup(lstFiles1->viewport()->mapToGlobal(at)); });
+    connect(lstLines1, &QAbstractItemView::doubleClicked, this, &TfrmMain::lstLines1DblClick);
 }
 
 void TfrmMain::buildMenus()
@@ -232,6 +240,9 @@ void TfrmMain::buildMenus()
         a->setShortcutContext(Qt::WidgetShortcut);
         lstFiles1->addAction(a);
     }
+    connect(mnuFilesPopup->actions()[0], &QAction::triggered, this, &TfrmMain::View1Click);
+    connect(mnuFilesPopup->actions()[1], &QAction::triggered, this, &TfrmMain::Open1Click);
+    connect(mnuFilesPopup->actions()[2], &QAction::triggered, this, &TfrmMain::Edit1Click);
 }
 
 void TfrmMain::placeControls()
@@ -474,6 +485,90 @@ void TfrmMain::ListMatches1()
     lstLines1->setEnabled(true);
     QApplication::restoreOverrideCursor();
     setUpdatesEnabled(true);
+}
+
+const FileResultRow* TfrmMain::targetRow()
+{
+    const int row = lstFiles1->selectedRow();
+    if (row < 0)
+        return nullptr;
+    const FileResultRow& r = files1.row(row);
+    state_.CurrentFilePath = r.FullPath();
+    return &r;
+}
+
+void TfrmMain::View1Click()
+{
+    ViewFile(-1);
+}
+
+void TfrmMain::ViewFile(std::int32_t match)
+{
+    const FileResultRow* row = targetRow();
+    if (row == nullptr)
+        return;
+    TfrmViewer::Input input;
+    input.path = state_.CurrentFilePath;
+    input.row = *row;
+    input.pattern = state_.search.Pattern;
+    input.caseSensitive = chkCase->isChecked();
+    input.preferences = state_.search.Preferences;
+    input.screen = screen_;
+    auto* viewer = new TfrmViewer(std::move(input), *messages_, this);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    const std::string caption = row->IsArchiveMember() ? row->FileName + " (in " + row->Directory + ")" : state_.CurrentFilePath;
+    viewer->setWindowTitle(QStringLiteral("File Viewer - ") + QFile::decodeName(caption.c_str()));
+    viewer->StartMatch = match;
+    viewer->exec();
+}
+
+void TfrmMain::lstLines1DblClick()
+{
+    const int fileRow = lstFiles1->selectedRow();
+    const int lineRow = lstLines1->selectedRow();
+    if (fileRow < 0 || lineRow < 0)
+        return;
+    if (files1.row(fileRow).Type == "T") {
+        const std::string& number = lines1.rows()[static_cast<std::size_t>(lineRow)].LineNumber;
+        std::int32_t line = 0;
+        if (std::from_chars(number.data(), number.data() + number.size(), line).ec != std::errc())
+            return;
+        ViewFile(line);
+    } else {
+        ViewFile(lineRow);
+    }
+}
+
+bool TfrmMain::ConfirmZipCopy()
+{
+    return messages_->show(this, QStringLiteral("Warning"),
+                           QStringLiteral("When opening or editing a file extracted from a Zip file,\nyou are working on a temporary "
+                                          "copy of the extracted file.\nAny changes you make will NOT be saved to the original "
+                                          "Zip file.\nDo you want to proceed?"),
+                           BoxIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+void TfrmMain::Open1Click()
+{
+    const FileResultRow* row = targetRow();
+    if (row == nullptr || (row->IsArchiveMember() && !ConfirmZipCopy()))
+        return;
+    if (launcher_->open(state_.CurrentFilePath) == Launcher::OpenResult::NoAssociation)
+        messages_->show(this, QStringLiteral("Quorvane"),
+                        QStringLiteral("Unable to open file - no associated application exists for this extension"), BoxIcon::None);
+}
+
+void TfrmMain::Edit1Click()
+{
+    const FileResultRow* row = targetRow();
+    if (row == nullptr || (row->IsArchiveMember() && !ConfirmZipCopy()))
+        return;
+    // The command line is the editor, a blank and the file; the file goes as one argument, so
+    // blanks in its path need no quotes.
+    const QStringList command = EditorCommand(fromBytes(state_.search.Preferences.Editor), QFile::decodeName(state_.CurrentFilePath.c_str()));
+    if (command.isEmpty())
+        return;
+    launcher_->startDetached(command.front(), command.mid(1));
 }
 
 void TfrmMain::Refresh1Click()

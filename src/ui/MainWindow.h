@@ -2,6 +2,7 @@
 
 #include "FileResultModel.h"
 #include "FolderTree.h"
+#include "Launcher.h"
 #include "MatchLineModel.h"
 #include "Messages.h"
 #include "ProgramState.h"
@@ -38,6 +39,7 @@ public:
         Messages* messages = nullptr;
         QRect screen;          // the screen's geometry; the primary screen's when empty
         std::string registryPath;
+        Launcher* launcher = nullptr; // the desktop's when none
     };
 
     explicit TfrmMain(const Setup& setup, QWidget* parent = nullptr);
@@ -87,6 +89,13 @@ public:
     void Contents1Click();
     // Lists the matches of the selected row of list set 1 into the visible match list.
     void ListMatches1();
+    // File actions on the selected row of the file list.
+    void View1Click();
+    void ViewFile(std::int32_t match);
+    void lstLines1DblClick();
+    void Open1Click();
+    void Edit1Click();
+    bool ConfirmZipCopy();
     // The search request as the inputs hold it now.
     [[nodiscard]] SearchRequest currentRequest() const;
     // Applies the match-list font of the preferences.
@@ -117,10 +126,14 @@ private:
     void FormShow();
     void FormActivate();
     void flushRows();
+    // The selected row of the file list, stored as CurrentFilePath; nothing when none is selected.
+    const FileResultRow* targetRow();
 
     ProgramState state_;
     std::unique_ptr<Messages> ownMessages_;
     Messages* messages_;
+    std::unique_ptr<Launcher> ownLauncher_;
+    Launcher* launcher_;
     platform::RegistryHive registry_;
     platform::TempBase tempBase_;
     SearchRun run_;

@@ -1,0 +1,174 @@
+// View, Open and Edit on the selected result row.
+#include "FileViewer.h"
+#include "TextView.h"
+#include "support/ZipBuilder.h"
+#include "ui/WindowFixture.h"
+
+#include <QTimer>
+
+namespace {
+
+class RecordingLauncher : public qv::Launcher {
+public:
+    std::vector<std::string> opened;
+    std::vector<QStringList> started;
+    OpenResult answer = OpenResult::Opened;
+    OpenResult open(const std::string& path) override
+    {
+        opened.push_back(path);
+        return answer;
+    }
+    void startDetached(const QString& program, const QStringList& arguments) override
+    {
+        started.push_back(QStringList{program} + arguments);
+    }
+};
+
+class FileActionsTest : public qvtest::WindowFixture {
+protected:
+    std::unique_ptr<qv::TfrmMain> openWithLauncher()
+    {
+        qv::TfrmMain::Setup setup;
+        setup.arguments = {QString::fromStdString(dir.path())};
+        setup.messages = &messages;
+        setup.screen = QRect(0, 0, 1280, 1024);
+        setup.registryPath = registry.path() + "registry.db";
+        setup.launcher = &launcher;
+        auto w = std::make_unique<qv::TfrmMain>(setup);
+        w->show();
+        return w;
+    }
+
+    // Runs `action`, which opens a viewer; returns its caption and StartMatch, then closes it.
+    static std::pair<QString, int> viewerOf(const std::function<void()>& action)
+    {
+        std::pair<QString, int> seen{{}, -99};
+        QTimer::singleShot(0, [&] {
+            if (auto* v = qobject_cast<qv::TfrmViewer*>(QApplication::activeModalWidget())) {
+                seen = {v->windowTitle(), v->StartMatch};
+                v->reject();
+            }
+        });
+        action();
+        return seen;
+    }
+
+    RecordingLauncher launcher;
+};
+
+TEST_F(FileActionsTest, ViewCaptionsForFilesAndArchiveMembers)
+{
+    dir.write("a.txt", "x\n");
+    qvtest::makeZip(dir.path() + "arch.zip", {{"m.txt", "x"}});
+    auto w = openWithLauncher();
+    w->chkSearchZip->setChecked(true);
+    search(*w, "x");
+    ASSERT_EQ(names(*w), (std::vector<std::string>{"a.txt", "m.txt"}));
+    w->lstFiles1->selectRow(0);
+    auto seen = viewerOf([&] { w->View1Click(); });
+    EXPECT_EQ(seen.first, QString::fromStdString("File Viewer - " + dir.path() + "a.txt"));
+    EXPECT_EQ(seen.second, -1);
+    EXPECT_EQ(w->state().CurrentFilePath, dir.path() + "a.txt");
+    w->lstFiles1->selectRow(1);
+    seen = viewerOf([&] { w->View1Click(); });
+    EXPECT_EQ(seen.first, QString::fromStdString("File Viewer - m.txt (in " + dir.path() + "arch.zip)"));
+    EXPECT_EQ(w->state().CurrentFilePath, w->state().search.TempBase + "arch.zip/m.txt");
+    EXPECT_TRUE(messages.boxes.empty()); // View never asks
+}
+
+TEST_F(FileActionsTest, ADoubleClickOnAMatchOpensTheViewerThere)
+{
+    dir.write("a.txt", "no\nx one\nno\nx two\n");
+    dir.write("b.bin", std::string("\x01 x x x", 8));
+    auto w = openWithLauncher();
+    search(*w, "x");
+    w->lstFiles1->selectRow(0);
+    w->ListMatches1();
+    w->lstLines1->selectRow(1);
+    EXPECT_EQ(viewerOf([&] { w->lstLines1DblClick(); }).second, 4); // the row's line number
+    w->lstFiles1->selectRow(1);
+    w->ListMatches1();
+    w->lstLines1->selectRow(2);
+    EXPECT_EQ(viewerOf([&] { w->lstLines1DblClick(); }).second, 2); // the row's position
+    w->lstLines1->clearSelection();
+    EXPECT_EQ(viewerOf([&] { w->lstLines1DblClick(); }).second, -99); // nothing
+}
+
+TEST_F(FileActionsTest, OpenAndEditAskFirstForArchiveMembers)
+{
+    qvtest::makeZip(dir.path() + "arch.zip", {{"m.txt", "x"}});
+    auto w = openWithLauncher();
+    w->chkSearchZip->setChecked(true);
+    search(*w, "x");
+    w->lstFiles1->selectRow(0);
+    messages.answers = {qv::MessageAnswer::No, qv::MessageAnswer::No};
+    w->Open1Click();
+    w->Edit1Click();
+    EXPECT_TRUE(launcher.opened.empty());
+    EXPECT_TRUE(launcher.started.empty());
+    ASSERT_EQ(messages.boxes.size(), 2U);
+    EXPECT_EQ(messages.boxes[0].caption, "Warning");
+    EXPECT_EQ(messages.boxes[0].buttons, qv::MessageButtons::YesNo);
+    EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::Warning);
+    EXPECT_EQ(messages.boxes[0].text, "When opening or editing a file extracted from a Zip file,\nyou are working on a temporary copy of "
+                                      "the extracted file.\nAny changes you make will NOT be saved to the original Zip file.\n"
+                                      "Do you want to proceed?");
+    EXPECT_EQ(w->state().CurrentFilePath, w->state().search.TempBase + "arch.zip/m.txt"); // stored although declined
+    messages.answers = {qv::MessageAnswer::Yes};
+    w->Open1Click();
+    EXPECT_EQ(launcher.opened.size(), 1U);
+}
+
+TEST_F(FileActionsTest, EditPassesAPathWithBlanksAsOneArgument)
+{
+    dir.write("with blank.txt", "x\n");
+    auto w = openWithLauncher();
+    w->state().search.Preferences.Editor = "\"/opt/my editor/ed\" --new-window";
+    search(*w, "x");
+    w->lstFiles1->selectRow(0);
+    w->Edit1Click();
+    ASSERT_EQ(launcher.started.size(), 1U);
+    EXPECT_EQ(launcher.started[0], (QStringList{"/opt/my editor/ed", "--new-window",
+                                                QString::fromStdString(dir.path() + "with blank.txt")}));
+}
+
+TEST_F(FileActionsTest, OpenWithoutAnAssociatedApplication)
+{
+    dir.write("a.qvunknown", "x\n");
+    auto w = openWithLauncher();
+    launcher.answer = qv::Launcher::OpenResult::NoAssociation;
+    search(*w, "x");
+    w->lstFiles1->selectRow(0);
+    w->Open1Click();
+    ASSERT_EQ(messages.boxes.size(), 1U);
+    EXPECT_EQ(messages.boxes[0].caption, "Quorvane");
+    EXPECT_EQ(messages.boxes[0].text, "Unable to open file - no associated application exists for this extension");
+    EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::None);
+    launcher.answer = qv::Launcher::OpenResult::Failed; // other failures are not reported
+    w->Open1Click();
+    EXPECT_EQ(messages.boxes.size(), 1U);
+}
+
+TEST_F(FileActionsTest, NothingHappensWithoutASelectedRow)
+{
+    dir.write("a.txt", "x\n");
+    auto w = openWithLauncher();
+    search(*w, "x");
+    w->lstFiles1->clearSelection();
+    w->Open1Click();
+    w->Edit1Click();
+    EXPECT_EQ(viewerOf([&] { w->View1Click(); }).second, -99);
+    EXPECT_TRUE(launcher.opened.empty());
+    EXPECT_TRUE(launcher.started.empty());
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(w->state().CurrentFilePath, "");
+}
+
+TEST(EditorCommand, TheEditorTextIsACommandLine)
+{
+    EXPECT_EQ(qv::EditorCommand("gedit", "/a b/c.txt"), (QStringList{"gedit", "/a b/c.txt"}));
+    EXPECT_EQ(qv::EditorCommand("\"/x y/ed\" -n", "f"), (QStringList{"/x y/ed", "-n", "f"}));
+    EXPECT_TRUE(qv::EditorCommand("", "f").isEmpty());
+}
+
+} // namespace
