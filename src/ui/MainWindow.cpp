@@ -1,6 +1,9 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "DirListing.h"
+#include "store/PreferencesDialog.h"
+#include "store/SearchesDialog.h"
 #include "FileViewer.h"
 #include "DateTimeFormat.h"
 #include "HelpWindow.h"
@@ -202,20 +205,21 @@ void TfrmMain::buildControls()
     connect(lstFiles1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { mnuFilesPopup->popup(lstFiles1->viewport()->mapToGlobal(at)); });
     connect(lstLines1, &QAbstractItemView::doubleClicked, this, &TfrmMain::lstLines1DblClick);
+    connect(Dir1, &FolderTree::rightButtonPressed, this, &TfrmMain::Dir1MouseDown);
 }
 
 void TfrmMain::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* retrieve = file->addAction(QStringLiteral("&Retrieve Search"));
+    QAction* retrieve = file->addAction(QStringLiteral("&Retrieve Search"), this, &TfrmMain::RetrieveSearch1Click);
     retrieve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     retrieve->setObjectName(QStringLiteral("RetrieveSearch1"));
-    QAction* save = file->addAction(QStringLiteral("&Save Search"));
+    QAction* save = file->addAction(QStringLiteral("&Save Search"), this, &TfrmMain::SaveSearch1Click);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     save->setObjectName(QStringLiteral("SaveSearch1"));
     QAction* refresh = file->addAction(QStringLiteral("Re&fresh"), this, &TfrmMain::Refresh1Click);
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
-    QAction* prefs = file->addAction(QStringLiteral("&Preferences"));
+    QAction* prefs = file->addAction(QStringLiteral("&Preferences"), this, &TfrmMain::Preferences1Click);
     prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     prefs->setObjectName(QStringLiteral("Preferences1"));
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
@@ -569,6 +573,29 @@ void TfrmMain::Edit1Click()
     if (command.isEmpty())
         return;
     launcher_->startDetached(command.front(), command.mid(1));
+}
+
+void TfrmMain::RetrieveSearch1Click()
+{
+    TfrmSearches dialog(*this);
+    dialog.exec();
+}
+
+void TfrmMain::SaveSearch1Click()
+{
+    SaveSearch(*this);
+}
+
+void TfrmMain::Preferences1Click()
+{
+    TfrmPreferences dialog(state_.search.Preferences, registry_, *messages_, choosers, [this] { applyMatchFont(); }, this);
+    dialog.exec();
+}
+
+void TfrmMain::Dir1MouseDown()
+{
+    TfrmDirListing dialog(*this);
+    dialog.exec();
 }
 
 void TfrmMain::Refresh1Click()

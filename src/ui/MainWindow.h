@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Choosers.h"
 #include "FileResultModel.h"
 #include "FolderTree.h"
 #include "Launcher.h"
@@ -96,6 +97,13 @@ public:
     void Open1Click();
     void Edit1Click();
     bool ConfirmZipCopy();
+    // Menu entries and the folder tree's right button.
+    void RetrieveSearch1Click();
+    void SaveSearch1Click();
+    void Preferences1Click();
+    void Dir1MouseDown();
+    // The font and colour choosers the preferences use (tests put their own).
+    Choosers choosers = Choosers::Dialogs();
     // The search request as the inputs hold it now.
     [[nodiscard]] SearchRequest currentRequest() const;
     // Applies the match-list font of the preferences.

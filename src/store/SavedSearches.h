@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/RegistryHive.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// One stored search: start folder, search text, file specification and option letters.
+struct SavedSearch {
+    std::string Directory;
+    std::string SearchText;
+    std::string FileSpecs;
+    std::string Options; // letters X B I Z C W L for the checked boxes
+    friend bool operator==(const SavedSearch&, const SavedSearch&) = default;
+};
+
+// The option boxes as they are stored, one letter each in this order.
+struct SearchOptions {
+    bool TextFiles = false, BinaryFiles = false, InclSub = false, SearchZip = false, Case = false, Word = false,
+         Literal = false;
+};
+std::string OptionLetters(const SearchOptions& o);
+// A box is checked when its letter occurs anywhere in the letters.
+SearchOptions OptionsFromLetters(std::string_view letters);
+
+// The value "Searches": records one after the other, newest first. A record is the directory,
+// the search text, the file specification and the letters, each followed by byte 127, and byte
+// 128 ending the record. Nothing is quoted.
+inline constexpr char kFieldEnd = '\x7F';
+inline constexpr char kRecordEnd = '\x80';
+
+std::string RecordText(const SavedSearch& s);
+// Reads every record: cut at 128 (an empty last piece dropped, a missing final 128 tolerated),
+// then at 127 (missing fields empty, anything after the fourth ignored).
+std::vector<SavedSearch> ParseSearches(std::string_view value);
+// Removes every whole record (from the start or right after a 128) equal to `record`.
+std::string RemoveRecords(std::string_view value, std::string_view record);
+// A field holding byte 127 or 128 cannot be stored: it would read back as another search.
+bool CanStore(const SavedSearch& s);
+
+// The stored value; a missing value, or one that is not a string, reads as no searches.
+std::string ReadSearches(platform::RegistryHive& hive);
+// Writes the value (RegistryError "Failed to set data for 'Searches'" when it cannot).
+void WriteSearches(platform::RegistryHive& hive, std::string_view value);
+
+} // namespace qv
