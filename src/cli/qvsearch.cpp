@@ -5,8 +5,13 @@
 #include "platform/FileKind.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
+#include "reports/ReportFont.h"
+#include "reports/ReportLayouts.h"
+#include "reports/TextExport.h"
 #include "store/PreferenceSet.h"
 #include "ui/SystemLocale.h"
+
+#include <QGuiApplication>
 
 #include <charconv>
 #include <cstdio>
@@ -37,6 +42,9 @@ const char* const kUsage =
     "      --max-match-len N  longest match a binary file counts (default: the stored preference)\n"
     "  -n, --lines          list each file's matches after its row: TAB, line number, TAB, text\n"
     "                       (a binary file's match with its context, line breaks shown as blanks)\n"
+    "      --export FILE    after the search, write a report of it to FILE as Print/Export's\n"
+    "                       \"Export to File\" does (lines end in CR LF)\n"
+    "      --report files|all  the report: the file list (default), or the matches of all files\n"
     "  -h, --help           this text\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on a refused search or an error.\n";
@@ -45,6 +53,9 @@ struct Options {
     qv::SearchRequest request;
     qv::SearchTargets targets;
     bool listLines = false;
+    std::string exportFile;
+    bool reportAllMatches = false;
+    bool reportChosen = false;
     std::optional<long long> maxMatches;
     std::optional<long long> maxMatchLen;
 };
@@ -87,6 +98,8 @@ public:
 
     void AddRow(const qv::FileResultRow& row) override
     {
+        if (keepRows_)
+            rows_.push_back(row);
         std::string line;
         writeField(line, row.FileName);
         writeField(line, row.Directory);
@@ -113,12 +126,16 @@ public:
         }
     }
 
+    void keepRows() { keepRows_ = true; }
+    [[nodiscard]] std::vector<qv::FileResultRow>& rows() { return rows_; }
     [[nodiscard]] const std::string& status() const { return status_; }
     [[nodiscard]] qv::RunOutcome outcome() const { return outcome_; }
 
 private:
     qv::SearchState& state_;
     bool listLines_;
+    bool keepRows_ = false;
+    std::vector<qv::FileResultRow> rows_;
     std::string status_;
     qv::RunOutcome outcome_ = qv::RunOutcome::NoFilesSearched;
 };
@@ -157,7 +174,27 @@ std::optional<Options> parse(int argc, char** argv, int& status)
         else if (a == "--no-text") o.request.TextFiles = false;
         else if (a == "--no-binary") o.request.BinaryFiles = false;
         else if (a == "--lines") o.listLines = true;
-        else if (a == "-f" || a == "--files") {
+        else if (a == "--export") {
+            const char* v = value(a);
+            if (v == nullptr)
+                return std::nullopt;
+            o.exportFile = v;
+            if (o.exportFile.empty()) {
+                std::fprintf(stderr, "qvsearch: --export needs a file name\n");
+                return std::nullopt;
+            }
+        } else if (a == "--report") {
+            const char* v = value(a);
+            if (v == nullptr)
+                return std::nullopt;
+            const std::string r = v;
+            if (r != "files" && r != "all") {
+                std::fprintf(stderr, "qvsearch: --report is files or all, not %s\n", v);
+                return std::nullopt;
+            }
+            o.reportAllMatches = r == "all";
+            o.reportChosen = true;
+        } else if (a == "-f" || a == "--files") {
             const char* v = value(a);
             if (v == nullptr)
                 return std::nullopt;
@@ -194,6 +231,10 @@ std::optional<Options> parse(int argc, char** argv, int& status)
         std::fputs(kUsage, stderr);
         return std::nullopt;
     }
+    if (o.reportChosen && o.exportFile.empty()) {
+        std::fprintf(stderr, "qvsearch: --report goes with --export\n");
+        return std::nullopt;
+    }
     o.request.SearchText = argv[i++];
     if (i == argc)
         o.targets.Folders.push_back(qv::platform::CurrentDirectory());
@@ -214,6 +255,37 @@ std::optional<Options> parse(int argc, char** argv, int& status)
     // The run checks that a start folder is chosen; here the paths are.
     o.request.StartDirectory = o.targets.Folders.empty() ? "/" : o.targets.Folders.front();
     return o;
+}
+
+// Writes the report of the run as the window's "Export to File" does, from the same rows in the
+// order they were found. Returns false (after the message) when the file could not be written.
+bool exportReport(const Options& o, qv::SearchState& state, std::vector<qv::FileResultRow>& rows, int argc, char** argv)
+{
+    // The print font's metrics wrap the fixed-width fields; no display is needed for them.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notices (a missing runtime folder and the like) are not the user's business here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg || type == QtCriticalMsg)
+            std::fprintf(stderr, "qvsearch: %s\n", message.toLocal8Bit().constData());
+    });
+    QGuiApplication app(argc, argv);
+    const qv::reports::ReportFont font(state.Preferences.PrintFontName, state.Preferences.PrintFontSize);
+    const std::string folder = o.targets.Folders.empty() ? qv::platform::CurrentDirectory() : o.targets.Folders.front();
+    const std::string header = qv::reports::ReportHeader(state.SearchText, folder, o.request.FileSpecs);
+    std::vector<qv::MatchLineRow> lines;
+    int fileIndex = -1;
+    int lineIndex = -1;
+    const qv::ListingParameters listing{state.Pattern, state.CaseSensitive, state.Preferences.MaxMatchLen,
+                                        state.Preferences.MaxMatches};
+    qv::reports::ReportData data{rows, lines, fileIndex, lineIndex,
+                                 [&listing](const qv::FileResultRow& row) { return qv::ListMatches(row, listing).Rows; }};
+    const qv::reports::Report report = o.reportAllMatches ? qv::reports::MatchesReportAllFiles(header, data)
+                                                          : qv::reports::FileListReport(header, data);
+    if (const auto failure = qv::reports::ExportReport(report, font.measure(), o.exportFile)) {
+        std::fprintf(stderr, "Error: %s\n", failure->c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -238,15 +310,20 @@ int main(int argc, char** argv)
     state.TempBase = temp.path();
 
     ConsoleHost host(state, options->listLines);
+    if (!options->exportFile.empty())
+        host.keepRows();
     qv::SearchRun run(state, host);
     const bool ran = !options->targets.Folders.empty() || !options->targets.Files.empty()
                          ? run.Run(options->request, options->targets)
                          : false;
     if (ran)
         std::fprintf(stderr, "%s\n", host.status().c_str());
+    // Before the extracted copies go: the matches report searches them again.
+    std::fflush(stdout);
+    const bool exported = !ran || options->exportFile.empty() || exportReport(*options, state, host.rows(), argc, argv);
     run.DeleteExtractionFolders(false);
     std::fflush(stdout);
-    if (!ran)
+    if (!ran || !exported)
         return 2;
     return host.outcome() == qv::RunOutcome::Matches ? 0 : 1;
 }

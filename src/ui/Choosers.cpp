@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -53,11 +54,24 @@ std::optional<QColor> chooseColor(QWidget* parent, const QColor& current)
     return QColor(c.red(), c.green(), c.blue()); // solid
 }
 
+std::optional<QString> chooseExportFile(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Print to File"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // "All files" means every name here, not only names with a dot.
+    dialog.setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 Choosers Choosers::Dialogs()
 {
-    return Choosers{chooseFont, chooseColor};
+    return Choosers{chooseFont, chooseColor, chooseExportFile};
 }
 
 } // namespace qv

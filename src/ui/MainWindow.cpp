@@ -11,6 +11,10 @@
 #include "Icons.h"
 #include "SystemLocale.h"
 #include "platform/FileKind.h"
+#include "reports/PrintDialog.h"
+#include "reports/ReportFont.h"
+#include "reports/ReportLayouts.h"
+#include "reports/ReportOutput.h"
 #include "store/PreferenceSet.h"
 
 #include <QAction>
@@ -28,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 
@@ -104,6 +109,8 @@ TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
     buildControls();
     buildMenus();
     placeControls();
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    frmPrint = new TfrmPrint(state_, *printer_, *messages_, choosers, [this] { return lstFiles1->selectedRow() >= 0; }, this);
     FormCreate(setup.arguments);
 }
 
@@ -198,6 +205,7 @@ void TfrmMain::buildControls()
 
     connect(cmdSearch, &QPushButton::clicked, this, &TfrmMain::cmdSearchClick);
     connect(cmdStop, &QPushButton::clicked, this, &TfrmMain::cmdStopClick);
+    connect(cmdPrint, &QPushButton::clicked, this, &TfrmMain::cmdPrintClick);
     connect(cboRegExp, qOverload<int>(&QComboBox::activated), this, &TfrmMain::cboRegExpClick);
     connect(lstFiles1->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lstFiles1ColumnClick);
     connect(lstFiles1, &ResultList::leftClicked, this, &TfrmMain::lstFiles1Click);
@@ -712,6 +720,59 @@ void TfrmMain::RunEnded(RunOutcome outcome)
         chkSearchListed->setEnabled(false);
     }
     chkSearchListed->setChecked(false);
+}
+
+void TfrmMain::cmdPrintClick()
+{
+    state_.ExportFileName.clear();
+    state_.ReportChoice = -1;
+    frmPrint->exec();
+    ProduceReport();
+}
+
+std::string TfrmMain::ReportHeaderText() const
+{
+    return reports::ReportHeader(state_.search.SearchText, Dir1->selectedPath(), txtFilespec->text().toStdString());
+}
+
+void TfrmMain::ProduceReport()
+{
+    const int choice = state_.ReportChoice;
+    if (choice < 0 || choice > 2)
+        return;
+    // The print font for every field; each keeps its own style.
+    const PreferenceSet& prefs = state_.search.Preferences;
+    const reports::ReportFont font(prefs.PrintFontName, prefs.PrintFontSize);
+    const std::string header = ReportHeaderText();
+    const ListingParameters listing{state_.search.Pattern, chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches};
+    reports::ReportData sources{state_.search.lstFiles2, state_.lstLines2, state_.ReportFileIndex, state_.ReportLineIndex,
+                             [listing](const FileResultRow& row) { return ListMatches(row, listing).Rows; }};
+
+    // The lists as they are at the click, in their order.
+    reports::ReportMaker make;
+    if (choice == 1) {
+        const int row = lstFiles1->selectedRow();
+        if (row < 0)
+            return;
+        const FileResultRow selected = files1.row(row);
+        const std::vector<MatchLineRow> shown = lines1.rows();
+        make = [&header, &sources, selected, shown] { return reports::MatchesReportSelectedFile(header, selected, shown, sources); };
+    } else {
+        state_.search.lstFiles2 = files1.rows();
+        state_.ReportFileIndex = -1;
+        if (choice == 0)
+            make = [&header, &sources] { return reports::FileListReport(header, sources); };
+        else
+            make = [&header, &sources] { return reports::MatchesReportAllFiles(header, sources); };
+    }
+
+    reports::ReportOutput output(*printer_, *messages_, this);
+    if (!state_.ExportFileName.empty())
+        output.exportToFile(state_.ExportFileName, make, font);
+    else if (state_.ReportPreview)
+        output.preview(make, font);
+    else
+        output.print(make, font);
 }
 
 } // namespace qv

@@ -23,11 +23,13 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 
 namespace qv {
 
 class TfrmAbout;
+class TfrmPrint;
 
 // The main window: every search input, the two result lists, the buttons that start, stop and
 // print a search, and the status line. The program's life is this window's life.
@@ -102,6 +104,14 @@ public:
     void SaveSearch1Click();
     void Preferences1Click();
     void Dir1MouseDown();
+    // Print/Export: the dialog, then the report it asked for.
+    void cmdPrintClick();
+    // Carries out ReportChoice, ExportFileName and ReportPreview as the dialog left them.
+    void ProduceReport();
+    // "Search for: ..." with the folder and file specification as they are now.
+    [[nodiscard]] std::string ReportHeaderText() const;
+    TfrmPrint* frmPrint = nullptr;
+    QPrinter& printer() { return *printer_; }
     // The font and colour choosers the preferences use (tests put their own).
     Choosers choosers = Choosers::Dialogs();
     // The search request as the inputs hold it now.
@@ -154,6 +164,7 @@ private:
     std::chrono::steady_clock::time_point lastPump_{};
     std::chrono::steady_clock::time_point lastStatusPaint_{};
     TfrmAbout* frmAbout_ = nullptr;
+    std::unique_ptr<QPrinter> printer_; // the printer chosen in Print Setup, for the program's life
 };
 
 } // namespace qv

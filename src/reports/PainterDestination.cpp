@@ -1,0 +1,64 @@
+#include "PainterDestination.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPrinter>
+
+namespace qv::reports {
+namespace {
+
+// No field reaches past the paper's width with a legible font; longer texts are cut before
+// shaping so that a 100,000-character line costs no more than a short one.
+constexpr qsizetype kMaxPaintedChars = 1000;
+
+} // namespace
+
+PainterDestination::PainterDestination(QPrinter& printer, const ReportFont& font) : printer_(printer), font_(font) {}
+
+void PainterDestination::begin(const PageSetup& page)
+{
+    // The report's paper and orientation win over the printer's; one copy of every page.
+    printer_.setFullPage(true);
+    printer_.setPageSize(QPageSize(QPageSize::Letter));
+    printer_.setPageOrientation(page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer_.setCopyCount(1);
+    printer_.setCollateCopies(false);
+    printer_.setDuplex(QPrinter::DuplexNone);
+    printer_.setPrintRange(QPrinter::AllPages);
+    printer_.setPaperSource(QPrinter::Auto);
+    ok_ = painter_.begin(&printer_);
+    if (!ok_)
+        return;
+    scale_ = printer_.resolution() / 254.0;
+    painter_.setPen(Qt::black);
+}
+
+void PainterDestination::startPage(int number)
+{
+    if (ok_ && number > 1)
+        ok_ = printer_.newPage();
+}
+
+void PainterDestination::placeText(double x, double y, Align align, const std::string& text, bool bold)
+{
+    if (!ok_ || text.empty())
+        return;
+    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (s.size() > kMaxPaintedChars)
+        s.truncate(kMaxPaintedChars);
+    const QFont f = font_.font(bold);
+    painter_.setFont(f);
+    const QFontMetricsF metrics(f, &printer_);
+    double left = x * scale_;
+    if (align == Align::Right)
+        left -= metrics.horizontalAdvance(s);
+    painter_.drawText(QPointF(left, y * scale_ + metrics.ascent()), s);
+}
+
+void PainterDestination::end()
+{
+    if (painter_.isActive())
+        painter_.end();
+}
+
+} // namespace qv::reports

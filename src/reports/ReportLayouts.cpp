@@ -1,0 +1,128 @@
+#include "ReportLayouts.h"
+
+#include <memory>
+
+namespace qv::reports {
+namespace {
+
+FieldSpec left(double x, double top, bool bold, std::optional<double> width = std::nullopt)
+{
+    return FieldSpec{x, top, Align::Left, width, bold};
+}
+
+FieldSpec right(double edge, double top, bool bold, std::optional<double> width = std::nullopt)
+{
+    return FieldSpec{edge, top, Align::Right, width, bold};
+}
+
+const PageSetup kLandscape{279.4, 215.9, true, 12.7, 12.7, 7.62, 7.62};
+const PageSetup kPortrait{215.9, 279.4, false, 12.7, 12.7, 12.7, 12.7};
+
+std::string pageText(int n)
+{
+    return "Page " + std::to_string(n);
+}
+
+Report matchesLayout(const std::string& header)
+{
+    Report r;
+    r.page = kPortrait;
+    r.pageHeader = Band{11.11, {left(1.59, 1.59, true), left(164.31, 1.59, true)}};
+    r.pageHeaderTexts = [header](int page) { return Record{header, pageText(page)}; };
+    r.detail = Band{9.00, {left(1.59, 3.44, true)}};
+    // The line's text is placed before its number, which may overwrite its start.
+    r.subDetail = Band{4.23, {left(13.49, 0, false), left(1.59, 0, false, 10.58)}};
+    return r;
+}
+
+} // namespace
+
+std::string ReportHeader(const std::string& searchText, const std::string& folder, const std::string& fileSpecs)
+{
+    std::string f = folder;
+    while (!f.empty() && f.back() == '/')
+        f.pop_back();
+    return "Search for: \"" + searchText + "\" in " + f + "/" + fileSpecs;
+}
+
+std::string FileHeading(const FileResultRow& row)
+{
+    const std::string name = row.IsArchiveMember() ? row.FileName + " (in " + row.Directory + ")" : row.Directory + row.FileName;
+    return name + " - " + row.Matches + (row.Matches == "1" ? " match" : " matches");
+}
+
+std::optional<Record> qrFilesNeedData(ReportData& data)
+{
+    ++data.ReportFileIndex;
+    if (data.ReportFileIndex >= static_cast<int>(data.lstFiles2.size()))
+        return std::nullopt;
+    const FileResultRow& r = data.lstFiles2[static_cast<std::size_t>(data.ReportFileIndex)];
+    return Record{r.FileName, r.Directory, r.Matches, r.Type, r.Size, r.DateTime};
+}
+
+std::optional<Record> qrMatchesNeedData(ReportData& data)
+{
+    ++data.ReportFileIndex;
+    if (data.ReportFileIndex >= static_cast<int>(data.lstFiles2.size()))
+        return std::nullopt;
+    const FileResultRow& r = data.lstFiles2[static_cast<std::size_t>(data.ReportFileIndex)];
+    data.lstLines2 = data.listMatches(r);
+    data.ReportLineIndex = -1;
+    return Record{FileHeading(r)};
+}
+
+std::optional<Record> qrMatchesTextNeedData(ReportData& data)
+{
+    ++data.ReportLineIndex;
+    if (data.ReportLineIndex >= static_cast<int>(data.lstLines2.size()))
+        return std::nullopt;
+    const MatchLineRow& m = data.lstLines2[static_cast<std::size_t>(data.ReportLineIndex)];
+    return Record{m.Text, m.LineNumber};
+}
+
+Report FileListReport(const std::string& header, ReportData& data)
+{
+    Report r;
+    r.page = kLandscape;
+    r.pageHeader = Band{17.99,
+                        {left(1.59, 1.59, true), left(229.39, 3.17, true), left(1.59, 10.05, true), left(66.67, 10.05, true),
+                         right(200.29, 10.05, true), left(202.67, 10.05, true), right(226.22, 10.05, true),
+                         left(229.39, 10.05, true)}};
+    r.pageHeaderTexts = [header](int page) {
+        return Record{header, pageText(page), "File Name", "Directory", "Matches", "Type", "Size", "Date/Time"};
+    };
+    r.detail = Band{4.76,
+                    {left(1.59, 0, false, 63.76), left(66.67, 0, false, 117.74), right(200.29, 0, false, 14.55),
+                     left(205.32, 0, false, 5.29), right(226.22, 0, false, 15.08), left(229.39, 0, false, 34.13)}};
+    data.ReportFileIndex = -1;
+    r.nextDetail = [&data] { return qrFilesNeedData(data); };
+    return r;
+}
+
+Report MatchesReportAllFiles(const std::string& header, ReportData& data)
+{
+    Report r = matchesLayout(header);
+    data.ReportFileIndex = -1;
+    r.nextDetail = [&data] { return qrMatchesNeedData(data); };
+    r.nextSubDetail = [&data] { return qrMatchesTextNeedData(data); };
+    return r;
+}
+
+Report MatchesReportSelectedFile(const std::string& header, const FileResultRow& selected,
+                                 const std::vector<MatchLineRow>& shownLines, ReportData& data)
+{
+    Report r = matchesLayout(header);
+    auto supplied = std::make_shared<bool>(false);
+    r.nextDetail = [&data, selected, shownLines, supplied]() -> std::optional<Record> {
+        if (*supplied)
+            return std::nullopt;
+        *supplied = true;
+        data.lstLines2 = shownLines;
+        data.ReportLineIndex = -1;
+        return Record{FileHeading(selected)};
+    };
+    r.nextSubDetail = [&data] { return qrMatchesTextNeedData(data); };
+    return r;
+}
+
+} // namespace qv::reports

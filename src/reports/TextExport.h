@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ReportEngine.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::reports {
+
+// The report as a text file laid out on a grid of character cells: a cell is as high as the base
+// font (13 points: 45.8611 tenths of a millimetre), a column that divided by 1.7; each page's
+// rows are written as lines ending in CR LF, empty rows left out, nothing between pages.
+class TextExport final : public Destination {
+public:
+    static constexpr int kBufferRows = 201;
+
+    explicit TextExport(std::string fileName, double baseFontPoints = 13);
+    ~TextExport() override;
+    TextExport(const TextExport&) = delete;
+    TextExport& operator=(const TextExport&) = delete;
+
+    void begin(const PageSetup& page) override; // BeginExport: creates or empties the file
+    void startPage(int number) override;        // StartPage
+    void placeText(double x, double y, Align align, const std::string& text, bool bold) override; // PlaceText
+    void endPage() override;                    // WritePage
+    void end() override;                        // EndExport
+
+    // False when the file could not be created or fully written.
+    [[nodiscard]] bool succeeded() const { return !failed_; }
+    // Why it failed, as the system put it.
+    [[nodiscard]] const std::string& error() const { return error_; }
+    [[nodiscard]] int rowsPerPage() const { return rowsPerPage_; }
+    // Row r of the page buffer as it stands (the last page's after the report), as written.
+    [[nodiscard]] std::string bufferRow(int r) const;
+    [[nodiscard]] double cellHeight() const { return cellHeight_; }
+
+private:
+    void fail();
+
+    std::string fileName_;
+    double cellHeight_;
+    int rowsPerPage_ = 0;
+    std::vector<std::u32string> rows_;
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+    std::string error_;
+};
+
+// Runs a report into a text file. Returns the message to show when the file could not be
+// created or written (naming the file), nothing when it was.
+std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName);
+
+} // namespace qv::reports
