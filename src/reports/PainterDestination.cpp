@@ -61,4 +61,10 @@ void PainterDestination::end()
         painter_.end();
 }
 
+void PainterDestination::abort()
+{
+    printer_.abort();
+    end();
+}
+
 } // namespace qv::reports

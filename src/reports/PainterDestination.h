@@ -20,6 +20,8 @@ public:
     void placeText(double x, double y, Align align, const std::string& text, bool bold) override;
     void endPage() override {}
     void end() override;
+    // Throws away what was printed so far (a cancelled print).
+    void abort();
 
     // False when the printer could not be started or a page could not be begun.
     [[nodiscard]] bool succeeded() const { return ok_; }

@@ -84,7 +84,7 @@ std::string PrintedLine(const std::string& text, const FieldSpec& field, const M
     return first.substr(0, longestFitting(charEnds).value_or(0));
 }
 
-void RunReport(const Report& report, const Measure& measure, Destination& destination)
+bool RunReport(const Report& report, const Measure& measure, Destination& destination, const PageCallback& beforePage)
 {
     const PageSetup& page = report.page;
     const double left = RoundHalfEven(page.left * 10);
@@ -101,31 +101,39 @@ void RunReport(const Report& report, const Measure& measure, Destination& destin
         pos += rounded(band.height);
     };
     const auto newPage = [&] {
+        if (beforePage && !beforePage(pageNumber + 1))
+            return false;
         if (pageNumber > 0)
             destination.endPage();
         ++pageNumber;
         destination.startPage(pageNumber);
         pos = page.top * 10;
         place(report.pageHeader, report.pageHeaderTexts(pageNumber));
+        return true;
     };
     const auto fits = [&](const Band& band) { return pos + rounded(band.height) <= bottomLimit; };
 
     destination.begin(page);
-    while (auto record = report.nextDetail()) {
-        if (pageNumber == 0 || !fits(report.detail))
-            newPage();
+    bool completed = true;
+    while (completed) {
+        auto record = report.nextDetail();
+        if (!record)
+            break;
+        if ((pageNumber == 0 || !fits(report.detail)) && !(completed = newPage()))
+            break;
         place(report.detail, *record);
         if (!report.subDetail)
             continue;
         while (auto sub = report.nextSubDetail()) {
-            if (!fits(*report.subDetail))
-                newPage();
+            if (!fits(*report.subDetail) && !(completed = newPage()))
+                break;
             place(*report.subDetail, *sub);
         }
     }
     if (pageNumber > 0)
         destination.endPage();
     destination.end();
+    return completed;
 }
 
 } // namespace qv::reports

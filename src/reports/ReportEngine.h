@@ -72,6 +72,11 @@ struct Report {
     std::function<std::optional<Record>()> nextSubDetail; // restarts itself after a detail record
 };
 
-void RunReport(const Report& report, const Measure& measure, Destination& destination);
+// Asked before each page with its number; false stops the report before that page.
+using PageCallback = std::function<bool(int pageNumber)>;
+
+// Lays the report out into the destination. Returns false when `beforePage` stopped it; the
+// pages so far are ended and the destination closed either way.
+bool RunReport(const Report& report, const Measure& measure, Destination& destination, const PageCallback& beforePage = {});
 
 } // namespace qv::reports

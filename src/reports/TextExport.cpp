@@ -147,10 +147,14 @@ void TextExport::end()
     }
 }
 
-std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName)
+std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName,
+                                        const PageCallback& beforePage)
 {
     TextExport out(fileName);
-    RunReport(report, measure, out);
+    if (!RunReport(report, measure, out, beforePage)) {
+        std::remove(fileName.c_str()); // half a report is no report
+        return std::nullopt;
+    }
     if (out.succeeded())
         return std::nullopt;
     return "Cannot write the file \"" + fileName + "\": " + out.error() + ".";

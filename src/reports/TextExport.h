@@ -49,7 +49,9 @@ private:
 };
 
 // Runs a report into a text file. Returns the message to show when the file could not be
-// created or written (naming the file), nothing when it was.
-std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName);
+// created or written (naming the file), nothing when it was. A report stopped by `beforePage`
+// leaves no file behind.
+std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName,
+                                        const PageCallback& beforePage = {});
 
 } // namespace qv::reports

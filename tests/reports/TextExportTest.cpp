@@ -8,6 +8,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 namespace {
 
 using qv::FileResultRow;
@@ -354,6 +356,22 @@ TEST_F(TextExportTest, TheSelectedFileReportPrintsTheShownLinesWithoutSearchingA
                           Line{}.at(10, "binary match")}));
     EXPECT_EQ(listings, 0);
     EXPECT_EQ(lines, shown);
+}
+
+TEST_F(TextExportTest, AStoppedExportLeavesNoFile)
+{
+    for (int i = 0; i < 100; ++i)
+        files.push_back(row("f" + std::to_string(i), "/", "1"));
+    std::vector<int> asked;
+    const auto failure = ExportReport(FileListReport("h", data), fixedMeasure, out, [&](int page) {
+        asked.push_back(page);
+        return page < 2;
+    });
+    EXPECT_FALSE(failure);
+    EXPECT_EQ(asked, (std::vector<int>{1, 2}));
+    struct stat st {};
+    EXPECT_NE(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(fileIndex, 35); // the row that would have opened page 2 was the last one asked for
 }
 
 TEST_F(TextExportTest, RowSourcesStopPastTheirLastRow)

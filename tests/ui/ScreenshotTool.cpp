@@ -2,6 +2,7 @@
 // the layout can be looked at. Used by scripts/screenshot.
 //   qv_screenshot OUTPUT-FOLDER
 #include "MainWindow.h"
+#include "reports/PrintDialog.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 
@@ -62,5 +64,26 @@ int main(int argc, char** argv)
     w.cmdSearch->click();
     w.lstFiles1Click();
     save(w, out + QStringLiteral("/main-results.png"));
+
+    // The Print/Export dialog, then both reports as PDF files (scripts/screenshot turns their
+    // pages into pictures) and as exported text.
+    w.frmPrint->show();
+    save(*w.frmPrint, out + QStringLiteral("/print-dialog.png"));
+    w.frmPrint->hide();
+    const struct {
+        int choice;
+        const char* name;
+    } reports[] = {{0, "report-files"}, {2, "report-matches"}};
+    for (const auto& r : reports) {
+        w.printer().setOutputFormat(QPrinter::PdfFormat);
+        w.printer().setOutputFileName(out + "/" + r.name + ".pdf");
+        w.state().ReportChoice = r.choice;
+        w.state().ReportPreview = false;
+        w.state().ExportFileName.clear();
+        w.ProduceReport();
+        w.state().ExportFileName = QString(out + "/" + r.name + ".txt").toStdString();
+        w.ProduceReport();
+        std::fprintf(stderr, "saved %s/%s.pdf and .txt\n", qPrintable(out), r.name);
+    }
     return 0;
 }
