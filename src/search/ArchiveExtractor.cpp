@@ -92,7 +92,11 @@ void ArchiveExtractor::ExtractAll()
         return;
     }
     Fd base;
-    base.fd = ::open(ExtrBaseDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Without its trailing slashes, so that O_NOFOLLOW refuses a base folder that is a link.
+    std::string basePath = ExtrBaseDir;
+    while (basePath.size() > 1 && basePath.back() == '/')
+        basePath.pop_back();
+    base.fd = ::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (base.fd < 0) {
         message(kWriteFailed, ExtrBaseDir + ": " + std::strerror(errno));
         return;
@@ -122,6 +126,11 @@ void ArchiveExtractor::ExtractAll()
         message(kInfo, "extracting: " + stored);
         MemberHandle member;
         const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE;
+        // An encryption libzip cannot undo is refused here: its error path in zip_fopen leaks.
+        if (encrypted && zip_encryption_method_supported(st.encryption_method, 0) == 0) {
+            message(kMemberFailed, stored + ": encryption method not supported");
+            continue;
+        }
         member.zf = encrypted ? zip_fopen_index_encrypted(archive.za, i, 0, Password.c_str()) : zip_fopen_index(archive.za, i, 0);
         if (member.zf == nullptr) {
             message(kMemberFailed, stored + ": " + zip_strerror(archive.za));

@@ -262,7 +262,13 @@ void SearchRun::archivePhase(const std::vector<std::string>& masks)
             continue;
         }
         const std::string folder = state_.TempBase + fileNameOf(archive) + "/";
-        ::mkdir(folder.c_str(), 0700);
+        // Whatever else stands under that name in our private folder (a link above all) goes
+        // first; a folder of an earlier archive of the same name in this run stays.
+        struct stat st {};
+        const std::string bare = folder.substr(0, folder.size() - 1);
+        if (::lstat(bare.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            platform::RemoveTree(bare);
+        ::mkdir(bare.c_str(), 0700);
         state_.TempDirList.push_back(folder);
         Zip1.ExtrBaseDir = folder;
         Zip1.ExtractAll();

@@ -4,9 +4,67 @@
 
 namespace qv::regex {
 
+namespace {
+
+// Bound on the instructions the fresh-closure cache holds: patterns with tens of thousands of
+// optional pieces would otherwise keep one long list per context and byte class.
+constexpr std::size_t kMaxFreshCached = std::size_t{1} << 22;
+
+} // namespace
+
 PikeVm::PikeVm(const Program& prog)
-    : prog_(prog), markOld_(prog.insts.size(), 0), markFresh_(prog.insts.size(), 0), markNext_(prog.insts.size(), 0)
+    : prog_(prog), markOld_(prog.insts.size(), 0), markFresh_(prog.insts.size(), 0), markNext_(prog.insts.size(), 0),
+      freshCache_(static_cast<std::size_t>(kCtxCount) * static_cast<std::size_t>(prog.classes.count() + 1))
 {
+}
+
+const PikeVm::FreshClosure& PikeVm::fresh(int next)
+{
+    const std::size_t column = next == kEndOfText ? static_cast<std::size_t>(prog_.classes.count()) : static_cast<std::size_t>(next);
+    FreshClosure& cached = freshCache_[static_cast<std::size_t>(ctx_) * static_cast<std::size_t>(prog_.classes.count() + 1) + column];
+    if (cached.known)
+        return cached;
+    FreshClosure& f = freshCached_ < kMaxFreshCached ? cached : freshScratch_;
+    f.insts.clear();
+    f.match = false;
+    // Its own marks: the caller's generation marks the old threads and must stay as it is.
+    if (++freshGeneration_ == 0) {
+        std::fill(markFresh_.begin(), markFresh_.end(), 0);
+        freshGeneration_ = 1;
+    }
+    const std::uint8_t rep = next == kEndOfText ? 0 : prog_.classes.representative[static_cast<std::size_t>(next)];
+    stack_.push_back(prog_.start);
+    while (!stack_.empty()) {
+        const std::uint32_t i = stack_.back();
+        stack_.pop_back();
+        if (markFresh_[i] == freshGeneration_)
+            continue;
+        markFresh_[i] = freshGeneration_;
+        const Inst& inst = prog_.insts[i];
+        switch (inst.op) {
+        case Inst::Op::Byte:
+            // At the end of the text no byte follows: only a match counts there.
+            if (next != kEndOfText && prog_.accepts(inst, rep))
+                f.insts.push_back(i);
+            break;
+        case Inst::Op::Match:
+            f.match = true;
+            break;
+        case Inst::Op::Split:
+            stack_.push_back(inst.out1);
+            stack_.push_back(inst.out);
+            break;
+        case Inst::Op::Assert:
+            if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
+                stack_.push_back(inst.out);
+            break;
+        }
+    }
+    if (&f == &cached) {
+        f.known = true;
+        freshCached_ += f.insts.size() + 1;
+    }
+    return f;
 }
 
 void PikeVm::reset(std::uint64_t pos, Ctx ctx)
@@ -33,7 +91,6 @@ void PikeVm::closure(int next)
 {
     if (++generation_ == 0) {
         std::fill(markOld_.begin(), markOld_.end(), 0);
-        std::fill(markFresh_.begin(), markFresh_.end(), 0);
         std::fill(markNext_.begin(), markNext_.end(), 0);
         generation_ = 1;
     }
@@ -76,33 +133,12 @@ void PikeVm::closure(int next)
         }
     }
 
-    bool freshMatch = false;
-    stack_.push_back(prog_.start);
-    while (!stack_.empty()) {
-        const std::uint32_t i = stack_.back();
-        stack_.pop_back();
-        if (markFresh_[i] == generation_)
-            continue;
-        markFresh_[i] = generation_;
-        const Inst& inst = prog_.insts[i];
-        switch (inst.op) {
-        case Inst::Op::Byte:
-            if (markOld_[i] != generation_)
-                list_.push_back(Thread{i, pos_});
-            break;
-        case Inst::Op::Match:
-            freshMatch = true;
-            break;
-        case Inst::Op::Split:
-            stack_.push_back(inst.out1);
-            stack_.push_back(inst.out);
-            break;
-        case Inst::Op::Assert:
-            if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
-                stack_.push_back(inst.out);
-            break;
-        }
-    }
+    // A thread starting here, at the instructions no older thread holds.
+    const FreshClosure& f = fresh(next);
+    for (const std::uint32_t i : f.insts)
+        if (markOld_[i] != generation_)
+            list_.push_back(Thread{i, pos_});
+    const bool freshMatch = f.match;
 
     if (haveOldMatch)
         record(oldMatchStart, pos_);

@@ -57,6 +57,15 @@ private:
         std::uint64_t start;
     };
 
+    // The byte instructions a thread starting here reaches and that can take the next byte,
+    // and whether it matches the empty string here; the same at every position with the same
+    // context and next byte class, so it is worked out once for each pair.
+    struct FreshClosure {
+        std::vector<std::uint32_t> insts;
+        bool match = false;
+        bool known = false;
+    };
+    const FreshClosure& fresh(int next);
     void closure(int next);
     void record(std::uint64_t start, std::uint64_t end);
     void emitFinal(std::vector<Match>& out);
@@ -68,7 +77,11 @@ private:
     std::deque<Match> pending_;
     std::vector<std::uint32_t> markOld_, markFresh_, markNext_;
     std::uint32_t generation_ = 0;
+    std::uint32_t freshGeneration_ = 0;
     std::vector<std::uint32_t> stack_;
+    std::vector<FreshClosure> freshCache_; // by context and next class (the last: end of text)
+    std::size_t freshCached_ = 0;          // instructions held in the cache
+    FreshClosure freshScratch_;            // when the cache is full
     std::uint64_t pos_ = 0;
     Ctx ctx_ = kCtxBegin;
 };
