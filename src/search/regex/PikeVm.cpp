@@ -33,33 +33,15 @@ const PikeVm::FreshClosure& PikeVm::fresh(int next)
         freshGeneration_ = 1;
     }
     const std::uint8_t rep = next == kEndOfText ? 0 : prog_.classes.representative[static_cast<std::size_t>(next)];
-    stack_.push_back(prog_.start);
-    while (!stack_.empty()) {
-        const std::uint32_t i = stack_.back();
-        stack_.pop_back();
-        if (markFresh_[i] == freshGeneration_)
-            continue;
-        markFresh_[i] = freshGeneration_;
-        const Inst& inst = prog_.insts[i];
-        switch (inst.op) {
-        case Inst::Op::Byte:
+    FollowEmpty(
+        prog_, stack_, prog_.start, ctx_, next,
+        [&](std::uint32_t i) { return MarkOnce(markFresh_, i, freshGeneration_); },
+        [&](std::uint32_t i) {
             // At the end of the text no byte follows: only a match counts there.
-            if (next != kEndOfText && prog_.accepts(inst, rep))
+            if (next != kEndOfText && prog_.accepts(prog_.insts[i], rep))
                 f.insts.push_back(i);
-            break;
-        case Inst::Op::Match:
-            f.match = true;
-            break;
-        case Inst::Op::Split:
-            stack_.push_back(inst.out1);
-            stack_.push_back(inst.out);
-            break;
-        case Inst::Op::Assert:
-            if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
-                stack_.push_back(inst.out);
-            break;
-        }
-    }
+        },
+        [&] { f.match = true; });
     if (&f == &cached) {
         f.known = true;
         freshCached_ += f.insts.size() + 1;
@@ -103,34 +85,15 @@ void PikeVm::closure(int next)
         // thread at the same instruction either.
         if (haveOldMatch && t.start > oldMatchStart)
             break;
-        stack_.push_back(t.inst);
-        while (!stack_.empty()) {
-            const std::uint32_t i = stack_.back();
-            stack_.pop_back();
-            if (markOld_[i] == generation_)
-                continue;
-            markOld_[i] = generation_;
-            const Inst& inst = prog_.insts[i];
-            switch (inst.op) {
-            case Inst::Op::Byte:
-                list_.push_back(Thread{i, t.start});
-                break;
-            case Inst::Op::Match:
+        FollowEmpty(
+            prog_, stack_, t.inst, ctx_, next, [&](std::uint32_t i) { return MarkOnce(markOld_, i, generation_); },
+            [&](std::uint32_t i) { list_.push_back(Thread{i, t.start}); },
+            [&] {
                 if (!haveOldMatch) {
                     haveOldMatch = true;
                     oldMatchStart = t.start;
                 }
-                break;
-            case Inst::Op::Split:
-                stack_.push_back(inst.out1);
-                stack_.push_back(inst.out);
-                break;
-            case Inst::Op::Assert:
-                if (assertionHolds(prog_.classes, inst.assertion, ctx_, next))
-                    stack_.push_back(inst.out);
-                break;
-            }
-        }
+            });
     }
 
     // A thread starting here, at the instructions no older thread holds.

@@ -15,31 +15,10 @@ bool Stepper::closure(const std::vector<std::uint32_t>& pending, Ctx prev, int n
     byteInsts_.clear();
     bool matched = false;
     const auto visit = [&](std::uint32_t root) {
-        stack_.push_back(root);
-        while (!stack_.empty()) {
-            const std::uint32_t i = stack_.back();
-            stack_.pop_back();
-            if (mark_[i] == generation_)
-                continue;
-            mark_[i] = generation_;
-            const Inst& inst = prog_.insts[i];
-            switch (inst.op) {
-            case Inst::Op::Byte:
-                byteInsts_.push_back(i);
-                break;
-            case Inst::Op::Match:
-                matched = true;
-                break;
-            case Inst::Op::Split:
-                stack_.push_back(inst.out1);
-                stack_.push_back(inst.out);
-                break;
-            case Inst::Op::Assert:
-                if (assertionHolds(prog_.classes, inst.assertion, prev, next))
-                    stack_.push_back(inst.out);
-                break;
-            }
-        }
+        FollowEmpty(
+            prog_, stack_, root, prev, next,
+            [&](std::uint32_t i) { return MarkOnce(mark_, i, generation_); },
+            [&](std::uint32_t i) { byteInsts_.push_back(i); }, [&] { matched = true; });
     };
     for (std::uint32_t i : pending)
         visit(i);

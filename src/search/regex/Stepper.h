@@ -46,6 +46,48 @@ inline bool assertionHolds(const ByteClasses& bc, Assertion a, Ctx prev, int nex
     return false;
 }
 
+// Marks instruction i for this generation; false when it was marked already.
+inline bool MarkOnce(std::vector<std::uint32_t>& marks, std::uint32_t i, std::uint32_t generation)
+{
+    if (marks[i] == generation)
+        return false;
+    marks[i] = generation;
+    return true;
+}
+
+// Follows the empty transitions (splits, and assertions that hold between context `prev` and the
+// next byte class `next`) from `root`. `visit(i)` marks an instruction and returns false when it
+// was marked already; `onByte(i)` and `onMatch()` receive the byte and match instructions reached.
+template <class Visit, class OnByte, class OnMatch>
+void FollowEmpty(const Program& prog, std::vector<std::uint32_t>& stack, std::uint32_t root, Ctx prev, int next,
+                 Visit&& visit, OnByte&& onByte, OnMatch&& onMatch)
+{
+    stack.push_back(root);
+    while (!stack.empty()) {
+        const std::uint32_t i = stack.back();
+        stack.pop_back();
+        if (!visit(i))
+            continue;
+        const Inst& inst = prog.insts[i];
+        switch (inst.op) {
+        case Inst::Op::Byte:
+            onByte(i);
+            break;
+        case Inst::Op::Match:
+            onMatch();
+            break;
+        case Inst::Op::Split:
+            stack.push_back(inst.out1);
+            stack.push_back(inst.out);
+            break;
+        case Inst::Op::Assert:
+            if (assertionHolds(prog.classes, inst.assertion, prev, next))
+                stack.push_back(inst.out);
+            break;
+        }
+    }
+}
+
 // Set-based simulation of an unanchored program: the shared step of the lazy DFA (which caches
 // its results) and of the uncached fallback. A "pending" set holds the instructions reached by
 // the last byte, before the empty transitions of the next position are followed.
