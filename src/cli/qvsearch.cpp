@@ -5,13 +5,12 @@
 #include "platform/FileKind.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
-#include "reports/ReportFont.h"
-#include "reports/ReportLayouts.h"
-#include "reports/TextExport.h"
+#include "ExportModule.h"
 #include "store/PreferenceSet.h"
 #include "ui/SystemLocale.h"
 
-#include <QGuiApplication>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
@@ -258,31 +257,38 @@ std::optional<Options> parse(int argc, char** argv, int& status)
 }
 
 // Writes the report of the run as the window's "Export to File" does, from the same rows in the
-// order they were found. Returns false (after the message) when the file could not be written.
-bool exportReport(const Options& o, qv::SearchState& state, std::vector<qv::FileResultRow>& rows, int argc, char** argv)
+// order they were found, through the export module beside the program. Returns false (after the
+// message) when the module cannot be loaded or the file could not be written.
+bool exportReport(const Options& o, const qv::SearchState& state, std::vector<qv::FileResultRow>& rows)
 {
-    // The print font's metrics wrap the fixed-width fields; no display is needed for them.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's own notices (a missing runtime folder and the like) are not the user's business here.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type == QtFatalMsg || type == QtCriticalMsg)
-            std::fprintf(stderr, "qvsearch: %s\n", message.toLocal8Bit().constData());
-    });
-    QGuiApplication app(argc, argv);
-    const qv::reports::ReportFont font(state.Preferences.PrintFontName, state.Preferences.PrintFontSize);
-    const std::string folder = o.targets.Folders.empty() ? qv::platform::CurrentDirectory() : o.targets.Folders.front();
-    const std::string header = qv::reports::ReportHeader(state.SearchText, folder, o.request.FileSpecs);
-    std::vector<qv::MatchLineRow> lines;
-    int fileIndex = -1;
-    int lineIndex = -1;
-    const qv::ListingParameters listing{state.Pattern, state.CaseSensitive, state.Preferences.MaxMatchLen,
-                                        state.Preferences.MaxMatches};
-    qv::reports::ReportData data{rows, lines, fileIndex, lineIndex,
-                                 [&listing](const qv::FileResultRow& row) { return qv::ListMatches(row, listing).Rows; }};
-    const qv::reports::Report report = o.reportAllMatches ? qv::reports::MatchesReportAllFiles(header, data)
-                                                          : qv::reports::FileListReport(header, data);
-    if (const auto failure = qv::reports::ExportReport(report, font.measure(), o.exportFile)) {
-        std::fprintf(stderr, "Error: %s\n", failure->c_str());
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string(".");
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    void* module = nullptr;
+    std::string problem;
+    for (const std::string& candidate : {dir + qv::cli::kExportModule, dir + "../lib/quorvane/" + qv::cli::kExportModule}) {
+        // Kept loaded to the end: Qt does not unload cleanly.
+        if ((module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr)
+            break;
+        if (problem.empty())
+            problem = ::dlerror();
+    }
+    const auto run = module != nullptr ? reinterpret_cast<qv::cli::ExportFunction>(::dlsym(module, qv::cli::kExportSymbol)) : nullptr;
+    if (run == nullptr) {
+        std::fprintf(stderr, "qvsearch: cannot load the report export (%s)\n", problem.empty() ? "no entry point" : problem.c_str());
+        return false;
+    }
+    qv::cli::ExportJob job;
+    job.state = &state;
+    job.rows = &rows;
+    job.folder = o.targets.Folders.empty() ? qv::platform::CurrentDirectory() : o.targets.Folders.front();
+    job.fileSpecs = o.request.FileSpecs;
+    job.fileName = o.exportFile;
+    job.allMatches = o.reportAllMatches;
+    std::string failure;
+    if (!run(&job, &failure)) {
+        std::fprintf(stderr, "Error: %s\n", failure.c_str());
         return false;
     }
     return true;
@@ -320,7 +326,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", host.status().c_str());
     // Before the extracted copies go: the matches report searches them again.
     std::fflush(stdout);
-    const bool exported = !ran || options->exportFile.empty() || exportReport(*options, state, host.rows(), argc, argv);
+    const bool exported = !ran || options->exportFile.empty() || exportReport(*options, state, host.rows());
     run.DeleteExtractionFolders(false);
     std::fflush(stdout);
     if (!ran || !exported)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "FileResultRow.h"
+#include "SearchRun.h"
+
+#include <string>
+#include <vector>
+
+// qvsearch's report export lives in a module of its own, loaded only for --export: measuring the
+// print font needs Qt's GUI library, and loading that at every start would slow every search.
+namespace qv::cli {
+
+struct ExportJob {
+    const SearchState* state = nullptr;
+    std::vector<FileResultRow>* rows = nullptr; // in the order found
+    std::string folder;                         // for the report header
+    std::string fileSpecs;
+    std::string fileName;
+    bool allMatches = false; // "Matches for all files" rather than the file list
+};
+
+// Writes the report; false, with the message for the user in *failure, when the file could not
+// be written.
+using ExportFunction = bool (*)(const ExportJob* job, std::string* failure);
+
+inline constexpr const char* kExportModule = "qvsearch-export.so";
+inline constexpr const char* kExportSymbol = "qvsearchExportReport";
+
+} // namespace qv::cli
