@@ -23,29 +23,8 @@ bool LineSearch::open(const std::string& path)
     return true;
 }
 
-void LineSearch::adopt(int fd, std::string_view firstBytes, bool atEof)
+void LineSearch::start(int fd, std::size_t filled, bool atEof)
 {
-    close();
-    fd_ = fd;
-    eof_ = atEof;
-    readError_ = false;
-    lineNo_ = 1;
-    matches_ = 0;
-    begin_ = 0;
-    end_ = firstBytes.size();
-    if (buf_.size() < limits_.firstCapacity)
-        buf_.resize(limits_.firstCapacity);
-    while (buf_.size() < end_)
-        buf_.resize(buf_.size() * 2);
-    if (!firstBytes.empty())
-        std::memcpy(buf_.data(), firstBytes.data(), firstBytes.size());
-    matcher_.restart();
-}
-
-void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
-{
-    close();
-    buf_.swap(buffer);
     fd_ = fd;
     eof_ = atEof;
     readError_ = false;
@@ -56,6 +35,23 @@ void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::siz
     if (buf_.size() < limits_.firstCapacity)
         buf_.resize(limits_.firstCapacity);
     matcher_.restart();
+}
+
+void LineSearch::adopt(int fd, std::string_view firstBytes, bool atEof)
+{
+    close();
+    start(fd, firstBytes.size(), atEof);
+    while (buf_.size() < end_)
+        buf_.resize(buf_.size() * 2);
+    if (!firstBytes.empty())
+        std::memcpy(buf_.data(), firstBytes.data(), firstBytes.size());
+}
+
+void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
+{
+    close();
+    buf_.swap(buffer);
+    start(fd, filled, atEof);
 }
 
 std::uint64_t LineSearch::close()

@@ -51,6 +51,7 @@ public:
     [[nodiscard]] bool readError() const { return readError_; }
 
 private:
+    void start(int fd, std::size_t filled, bool atEof); // a new file whose first bytes are in buf_
     bool scanRegion(); // whole lines held in the buffer; true when a listing line was found
     void fill();
     bool longLine();   // matches the line that fills the whole buffer; true when listed
