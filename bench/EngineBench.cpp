@@ -1,5 +1,5 @@
 // Micro-benchmarks of the pattern engine on a synthetic source-like text held in memory.
-#include "GrepEngine.h"
+#include "search/GrepEngine.h"
 #include "regex/LineSearch.h"
 
 #include <benchmark/benchmark.h>

@@ -2,10 +2,10 @@
 // Stop button's answer, sorting 100,000 rows, the file list report of them (text and PDF), listing
 // 5,000 matches of one file, the viewer on large files.
 //   qv_ui_bench [WORK-FOLDER]
-#include "FileResultModel.h"
-#include "FileViewer.h"
-#include "MainWindow.h"
-#include "TextView.h"
+#include "window/FileResultModel.h"
+#include "viewer/FileViewer.h"
+#include "window/MainWindow.h"
+#include "viewer/TextView.h"
 
 #include <QApplication>
 #include <QCheckBox>

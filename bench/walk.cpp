@@ -1,6 +1,6 @@
 // Counts the files under a folder with the tree scanner, for timing the walk against find(1).
 //   qv_walk FOLDER [MASK]
-#include "TreeScanner.h"
+#include "search/TreeScanner.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // The Zip extractor on random archive bytes: everything lands inside the scratch folder as plain
 // files, nothing is a link, the bytes written stay within the limits, and every failure comes
 // through the message handler with a code.
-#include "ArchiveExtractor.h"
+#include "search/ArchiveExtractor.h"
 #include "platform/TempBase.h"
 
 #include <dirent.h>

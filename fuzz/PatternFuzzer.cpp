@@ -1,7 +1,7 @@
 // Pattern compile and match: random pattern bytes and text through every engine path. Small
 // cases are checked against the reference matcher; larger ones must agree across all paths.
 // Input: one flag byte, the pattern up to the first NUL, then the text.
-#include "SearchRequest.h"
+#include "search/SearchRequest.h"
 #include "search/regex/ReferenceMatcher.h"
 #include "support/EnginePaths.h"
 

@@ -1,8 +1,8 @@
 // The module qvsearch loads for --export: the same report code and text export as the window's.
 #include "ExportModule.h"
 
-#include "MatchListing.h"
-#include "reports/ReportFont.h"
+#include "search/MatchListing.h"
+#include "print/ReportFont.h"
 #include "reports/ReportLayouts.h"
 #include "reports/TextExport.h"
 

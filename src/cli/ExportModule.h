@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileResultRow.h"
-#include "SearchRun.h"
+#include "search/FileResultRow.h"
+#include "search/SearchRun.h"
 
 #include <string>
 #include <vector>

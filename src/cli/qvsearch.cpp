@@ -1,13 +1,13 @@
 // qvsearch: the search of the main window, from a terminal.
-#include "DateTimeFormat.h"
-#include "MatchListing.h"
-#include "SearchRun.h"
+#include "search/DateTimeFormat.h"
+#include "search/MatchListing.h"
+#include "search/SearchRun.h"
 #include "platform/FileKind.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
 #include "ExportModule.h"
 #include "store/PreferenceSet.h"
-#include "ui/SystemLocale.h"
+#include "widgets/SystemLocale.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

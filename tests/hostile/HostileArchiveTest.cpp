@@ -1,6 +1,6 @@
 // Archives from anywhere: every way a member name can point elsewhere, links, duplicates, bombs,
 // passwords, damaged and cut bytes, ZIP64, and links planted in the temporary folder.
-#include "ArchiveExtractor.h"
+#include "search/ArchiveExtractor.h"
 #include "hostile/RunFixture.h"
 #include "support/ZipBuilder.h"
 

@@ -1,6 +1,6 @@
 // Files of every awkward shape: empty, huge and sparse, one enormous line, NUL bytes, CR-only
 // line ends, and text that turns binary after the bytes that decide its type.
-#include "MatchListing.h"
+#include "search/MatchListing.h"
 #include "hostile/RunFixture.h"
 
 #include <fcntl.h>

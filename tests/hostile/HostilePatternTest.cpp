@@ -1,6 +1,6 @@
 // Patterns built to hurt a backtracking matcher, over long texts: each must give its exact count
 // and finish well inside a generous bound (a hang or runaway work fails the test; nothing is timed).
-#include "SearchRequest.h"
+#include "search/SearchRequest.h"
 #include "hostile/RunFixture.h"
 #include "regex/BufferSearch.h"
 #include "regex/LineSearch.h"

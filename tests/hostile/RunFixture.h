@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DateTimeFormat.h"
-#include "SearchRun.h"
+#include "search/DateTimeFormat.h"
+#include "search/SearchRun.h"
 #include "platform/TempBase.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"

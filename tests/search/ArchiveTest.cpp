@@ -1,8 +1,8 @@
 // Searching inside Zip archives: extraction, rows of members, errors, and what must never happen.
-#include "ArchiveExtractor.h"
-#include "DateTimeFormat.h"
-#include "MatchListing.h"
-#include "SearchRun.h"
+#include "search/ArchiveExtractor.h"
+#include "search/DateTimeFormat.h"
+#include "search/MatchListing.h"
+#include "search/SearchRun.h"
 #include "platform/TempBase.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"

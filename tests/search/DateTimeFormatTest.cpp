@@ -1,4 +1,4 @@
-#include "DateTimeFormat.h"
+#include "search/DateTimeFormat.h"
 
 #include <gtest/gtest.h>
 

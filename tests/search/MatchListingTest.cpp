@@ -1,5 +1,5 @@
 // Listing the matches of one result row.
-#include "MatchListing.h"
+#include "search/MatchListing.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Classifying a file and counting it with one open.
-#include "SearchFile.h"
+#include "search/SearchFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

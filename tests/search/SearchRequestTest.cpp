@@ -1,5 +1,5 @@
 // Checking a search request, preparing its pattern and splitting its file masks.
-#include "SearchRequest.h"
+#include "search/SearchRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The search run end to end over generated trees, recorded through a test host.
-#include "DateTimeFormat.h"
-#include "SearchRun.h"
+#include "search/DateTimeFormat.h"
+#include "search/SearchRun.h"
 #include "platform/TempBase.h"
 #include "support/Process.h"
 #include "support/RecordingHost.h"

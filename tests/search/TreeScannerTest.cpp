@@ -1,5 +1,5 @@
 // The directory tree scanner: order, masks, the descent switch, and what a disk can hold.
-#include "TreeScanner.h"
+#include "search/TreeScanner.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 

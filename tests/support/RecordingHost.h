@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SearchRun.h"
+#include "search/SearchRun.h"
 
 #include <functional>
 #include <string>

@@ -1,5 +1,5 @@
 // The "Files in Directory" dialog.
-#include "DirListing.h"
+#include "dialogs/DirListing.h"
 #include "ui/WindowFixture.h"
 
 #include <QListWidget>

@@ -1,6 +1,6 @@
 // View, Open and Edit on the selected result row.
-#include "FileViewer.h"
-#include "TextView.h"
+#include "viewer/FileViewer.h"
+#include "viewer/TextView.h"
 #include "support/ZipBuilder.h"
 #include "ui/WindowFixture.h"
 

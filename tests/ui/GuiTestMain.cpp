@@ -1,5 +1,5 @@
 // GoogleTest main for the window tests: one QApplication for all of them.
-#include "HintSwitch.h"
+#include "widgets/HintSwitch.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

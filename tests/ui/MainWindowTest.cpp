@@ -1,7 +1,7 @@
 // The main window driven as a user drives it (offscreen): inputs, runs, lists, start folders.
-#include "DateTimeFormat.h"
-#include "FileResultModel.h"
-#include "HintSwitch.h"
+#include "search/DateTimeFormat.h"
+#include "window/FileResultModel.h"
+#include "widgets/HintSwitch.h"
 #include "store/PreferenceSet.h"
 #include "support/ZipBuilder.h"
 #include "ui/WindowFixture.h"

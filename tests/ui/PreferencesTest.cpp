@@ -1,8 +1,8 @@
 // The preferences dialog against a private store.
-#include "HintSwitch.h"
-#include "NumberField.h"
-#include "PathField.h"
-#include "store/PreferencesDialog.h"
+#include "widgets/HintSwitch.h"
+#include "widgets/NumberField.h"
+#include "widgets/PathField.h"
+#include "dialogs/PreferencesDialog.h"
 #include "ui/WindowFixture.h"
 
 #include <QLabel>

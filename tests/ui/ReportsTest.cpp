@@ -1,6 +1,6 @@
 // Print/Export from the main window: the dialog, PDF output checked with poppler's tools, the
 // text export through the window, and the same bytes from qvsearch.
-#include "reports/PrintDialog.h"
+#include "dialogs/PrintDialog.h"
 #include "ui/WindowFixture.h"
 
 #include <QGroupBox>

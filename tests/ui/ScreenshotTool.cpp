@@ -1,8 +1,8 @@
 // Starts the main window on a sample folder, runs a search and saves pictures of the window, so
 // the layout can be looked at. Used by scripts/screenshot.
 //   qv_screenshot OUTPUT-FOLDER
-#include "MainWindow.h"
-#include "reports/PrintDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/PrintDialog.h"
 #include "support/TempDir.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Saving and retrieving searches through the main window.
 #include "store/SavedSearches.h"
-#include "store/SearchesDialog.h"
+#include "dialogs/SearchesDialog.h"
 #include "ui/WindowFixture.h"
 
 #include <QPushButton>

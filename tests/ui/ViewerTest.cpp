@@ -1,6 +1,6 @@
 // The file viewer: loading, colouring, positioning and stepping, and its failures.
-#include "FileViewer.h"
-#include "TextView.h"
+#include "viewer/FileViewer.h"
+#include "viewer/TextView.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 

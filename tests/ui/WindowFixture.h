@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainWindow.h"
+#include "window/MainWindow.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 

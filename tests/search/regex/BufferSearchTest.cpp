@@ -1,6 +1,6 @@
 // The buffer search over whole texts and files read through windows.
-#include "GrepEngine.h"
-#include "SearchFile.h"
+#include "search/GrepEngine.h"
+#include "search/SearchFile.h"
 #include "regex/FileSource.h"
 #include "support/TempDir.h"
 

@@ -1,5 +1,5 @@
 // The pattern dialect, feature by feature.
-#include "GrepEngine.h"
+#include "search/GrepEngine.h"
 #include "regex/LineSearch.h"
 
 #include <gtest/gtest.h>

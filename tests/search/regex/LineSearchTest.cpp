@@ -1,5 +1,5 @@
 // The line search over real files: block boundaries, long lines, odd line ends, failures.
-#include "GrepEngine.h"
+#include "search/GrepEngine.h"
 #include "regex/LineSearch.h"
 #include "support/TempDir.h"
 
