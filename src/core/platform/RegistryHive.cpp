@@ -1,11 +1,16 @@
 #include "RegistryHive.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace qv::platform {
 namespace {
@@ -26,6 +31,38 @@ void makeParents(const std::string& path)
             return;
     }
 }
+
+// Holds the store's folder locked while a connection opens, checks and if need be creates the
+// store: another copy starting at the same moment then never sees a store half made (an empty
+// file) and takes it for a damaged one.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;
+        for (int waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 10) {
+            if (errno != EWOULDBLOCK || waited >= kBusyTimeoutMs) {
+                ::close(std::exchange(fd_, -1));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 bool exec(sqlite3* db, const char* sql)
 {
@@ -97,6 +134,7 @@ RegistryHive::RegistryHive(std::string path) : path_(std::move(path)) {}
 sqlite3* RegistryHive::connect()
 {
     makeParents(path_);
+    const FolderLock lock(path_);
     for (int attempt = 0; attempt < 2; ++attempt) {
         struct stat st {};
         // A zero-length file is what a copy killed while creating the store leaves: set it aside too.
