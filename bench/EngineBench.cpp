@@ -1,5 +1,5 @@
 // Micro-benchmarks of the pattern engine on a synthetic source-like text held in memory.
-#include "search/GrepEngine.h"
+#include "regex/BufferSearch.h"
 #include "regex/LineSearch.h"
 
 #include <benchmark/benchmark.h>
@@ -31,12 +31,12 @@ const std::string& text()
 
 void countLines(benchmark::State& state, const char* pattern, bool caseSensitive)
 {
-    const auto compiled = std::get<qv::CompiledPattern>(qv::CompileRGrep(pattern, caseSensitive));
+    const auto compiled = std::get<qv::regex::RegexPtr>(qv::regex::Regex::compile(pattern, caseSensitive));
     benchmark::DoNotOptimize(text().size()); // built before timing starts
     std::uint64_t n = 0;
     // One search object for all rounds, as a run keeps one for all its files (the copy of the
     // text into its buffer is part of the measure, as a read would be).
-    qv::regex::LineSearch search(compiled.regex());
+    qv::regex::LineSearch search(compiled);
     for (auto _ : state) {
         search.adopt(-1, text(), true);
         while (search.next()) {
@@ -50,11 +50,12 @@ void countLines(benchmark::State& state, const char* pattern, bool caseSensitive
 
 void bufferMatches(benchmark::State& state, const char* pattern)
 {
-    const auto compiled = std::get<qv::CompiledPattern>(qv::CompileRGrep(pattern, true));
+    const auto compiled = std::get<qv::regex::RegexPtr>(qv::regex::Regex::compile(pattern, true));
     benchmark::DoNotOptimize(text().size());
     std::uint64_t n = 0;
     for (auto _ : state) {
-        qv::BufferGrep grep(compiled, text());
+        qv::regex::MemorySource source(text());
+        qv::regex::BufferSearch grep(compiled, source);
         n = 0;
         std::size_t from = 0;
         while (auto m = grep.RGrep(from)) {
@@ -70,7 +71,7 @@ void bufferMatches(benchmark::State& state, const char* pattern)
 void compile(benchmark::State& state, const char* pattern)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(qv::CompileRGrep(pattern, false));
+        benchmark::DoNotOptimize(qv::regex::Regex::compile(pattern, false));
 }
 
 BENCHMARK_CAPTURE(countLines, literal, "PATH_MAX", true)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,6 @@
-// Counts the files under a folder with the tree scanner, for timing the walk against find(1).
+// Counts the files under a folder with the tree walk, for timing the walk against find(1).
 //   qv_walk FOLDER [MASK]
-#include "search/TreeScanner.h"
+#include "search/TreeWalker.h"
 
 #include <cstdio>
 
@@ -10,12 +10,10 @@ int main(int argc, char** argv)
         std::fputs("usage: qv_walk FOLDER [MASK]\n", stderr);
         return 2;
     }
-    qv::TTreeScanner scanner;
-    scanner.InitialDirectory = argv[1];
-    scanner.FileMask = argc > 2 ? argv[2] : "*.*";
+    qv::TreeWalker walker;
     unsigned long files = 0;
-    scanner.OnFileFound = [&](qv::TTreeScanner&) { ++files; };
-    scanner.Scan();
+    walker.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&) { ++files; };
+    walker.walk(argv[1], argc > 2 ? argv[2] : "*.*", true);
     std::printf("%lu\n", files);
     return 0;
 }

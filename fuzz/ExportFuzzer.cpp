@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string out = base.path() + "export.txt";
     // Fields separated by byte 0x1E, rows of seven fields (the seventh makes a row an archive
     // member when not empty); 0x1F starts the match lines of the row before.
-    std::vector<qv::FileResultRow> files;
-    std::map<std::size_t, std::vector<qv::MatchLineRow>> lines;
+    std::vector<qv::FileRow> files;
+    std::map<std::size_t, std::vector<qv::MatchLine>> lines;
     std::vector<std::string> fields;
     std::string field;
     std::size_t longest = 0;
@@ -56,7 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fields.push_back(field);
         field.clear();
         if (fields.size() == 7) {
-            files.push_back(qv::FileResultRow{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]});
+            const auto number = [](const std::string& s) { return std::strtoull(s.c_str(), nullptr, 10); };
+            files.push_back(qv::FileRow{fields[0], fields[1], number(fields[2]),
+                                        !fields[3].empty() && (fields[3][0] & 1) != 0 ? qv::FileType::Binary : qv::FileType::Text,
+                                        number(fields[4]), static_cast<std::int64_t>(number(fields[5]) % 4102444800ULL), fields[6]});
             fields.clear();
         }
     };
@@ -66,19 +69,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             endField();
         else if (c == '\x1F' && !files.empty()) {
             // The field so far becomes a match line of the last row: number, then text.
-            lines[files.size() - 1].push_back({field.substr(0, field.size() / 2), field.substr(field.size() / 2)});
+            const std::string number = field.substr(0, field.size() / 2);
+            lines[files.size() - 1].push_back(
+                {number.empty() ? std::nullopt : std::optional<std::uint64_t>(std::strtoull(number.c_str(), nullptr, 10)),
+                 field.substr(field.size() / 2), 0});
             field.clear();
         } else
             field += c;
     }
     endField();
-    std::vector<qv::MatchLineRow> lstLines2;
-    int fileIndex = -1, lineIndex = -1;
-    qv::reports::ReportData d{files, lstLines2, fileIndex, lineIndex,
-                              [&](const qv::FileResultRow& r) {
-                                  const auto at = static_cast<std::size_t>(&r - files.data());
-                                  return lines.count(at) != 0 ? lines[at] : std::vector<qv::MatchLineRow>{};
-                              }};
+    qv::reports::ReportData d{files, {}, -1, -1, {}, qv::DateTimeFormat("dd/mm/yyyy  h:mm", qv::platform::LocaleInfo{})};
+    d.listMatches = [&](const qv::FileRow& r) {
+        const auto at = static_cast<std::size_t>(&r - d.files.data());
+        return lines.count(at) != 0 ? lines[at] : std::vector<qv::MatchLine>{};
+    };
     const std::string header = qv::reports::ReportHeader(fields.empty() ? "" : fields[0], "/f", "*.*");
     const bool matches = (size > 0 && (data[0] & 1) != 0);
     const auto report = matches ? qv::reports::MatchesReportAllFiles(header, d) : qv::reports::FileListReport(header, d);

@@ -51,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<qvtest::PathResults> first;
     for (const qvtest::Variant& v : qvtest::EngineVariants()) {
         auto compiled = qv::regex::Regex::compile(pattern, caseSensitive, v.options);
-        const bool ok = std::holds_alternative<std::shared_ptr<qv::regex::Regex>>(compiled);
+        const bool ok = std::holds_alternative<qv::regex::RegexPtr>(compiled);
         if (useReference && ok != expected.has_value())
             fail("compiles", pattern, text, v.name);
         if (!ok)
             return 0;
-        const auto got = qvtest::RunAllPaths(std::get<std::shared_ptr<qv::regex::Regex>>(compiled), text, 1000);
+        const auto got = qvtest::RunAllPaths(std::get<qv::regex::RegexPtr>(compiled), text, 1000);
         if (!got.fault.empty())
             fail(got.fault, pattern, text, v.name);
         if (got.counted != got.listed.size() || got.streamed != got.listed)

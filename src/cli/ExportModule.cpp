@@ -2,6 +2,7 @@
 #include "ExportModule.h"
 
 #include "search/MatchListing.h"
+#include "search/DateTimeFormat.h"
 #include "print/ReportFont.h"
 #include "reports/ReportLayouts.h"
 #include "reports/TextExport.h"
@@ -24,16 +25,11 @@ extern "C" __attribute__((visibility("default"))) bool qvsearchExportReport(cons
     static char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
 
-    const qv::SearchState& state = *job->state;
-    const qv::reports::ReportFont font(state.Preferences.PrintFontName, state.Preferences.PrintFontSize);
-    const std::string header = qv::reports::ReportHeader(state.SearchText, job->folder, job->fileSpecs);
-    std::vector<qv::MatchLineRow> lines;
-    int fileIndex = -1;
-    int lineIndex = -1;
-    const qv::ListingParameters listing{state.Pattern, state.CaseSensitive, state.Preferences.MaxMatchLen,
-                                        state.Preferences.MaxMatches};
-    qv::reports::ReportData data{*job->rows, lines, fileIndex, lineIndex,
-                                 [&listing](const qv::FileResultRow& row) { return qv::ListMatches(row, listing).Rows; }};
+    const qv::reports::ReportFont font(job->printFontName, job->printFontSize);
+    const std::string header = qv::reports::ReportHeader(job->searchText, job->folder, job->fileSpecs);
+    qv::MatchLister lister(qv::ListingParameters{job->pattern, job->caseSensitive, job->maxMatchLen, job->maxMatches});
+    qv::reports::ReportData data{*job->rows, {}, -1, -1, [&lister](const qv::FileRow& row) { return lister.list(row).lines; },
+                                 qv::DateTimeFormat(job->dateTimeFormat, job->locale)};
     const qv::reports::Report report =
         job->allMatches ? qv::reports::MatchesReportAllFiles(header, data) : qv::reports::FileListReport(header, data);
     if (auto message = qv::reports::ExportReport(report, font.measure(), job->fileName)) {

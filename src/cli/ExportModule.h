@@ -1,7 +1,7 @@
 #pragma once
 
-#include "search/FileResultRow.h"
-#include "search/SearchRun.h"
+#include "platform/LocaleInfo.h"
+#include "search/FileRow.h"
 
 #include <string>
 #include <vector>
@@ -11,9 +11,17 @@
 namespace qv::cli {
 
 struct ExportJob {
-    const SearchState* state = nullptr;
-    std::vector<FileResultRow>* rows = nullptr; // in the order found
-    std::string folder;                         // for the report header
+    const std::vector<FileRow>* rows = nullptr; // in the order found
+    std::string searchText;                     // as typed, for the report header
+    std::string pattern;                        // as prepared, to list the matches again
+    bool caseSensitive = false;
+    long long maxMatchLen = 300;
+    long long maxMatches = 500;
+    std::string printFontName;
+    int printFontSize = 10;
+    std::string dateTimeFormat;
+    platform::LocaleInfo locale;
+    std::string folder; // for the report header
     std::string fileSpecs;
     std::string fileName;
     bool allMatches = false; // "Matches for all files" rather than the file list

@@ -1,6 +1,7 @@
 // qvsearch: the search of the main window, from a terminal.
 #include "search/DateTimeFormat.h"
 #include "search/MatchListing.h"
+#include "search/RunTexts.h"
 #include "search/SearchRun.h"
 #include "platform/FileKind.h"
 #include "platform/RegistryHive.h"
@@ -44,6 +45,7 @@ const char* const kUsage =
     "      --export FILE    after the search, write a report of it to FILE as Print/Export's\n"
     "                       \"Export to File\" does (lines end in CR LF)\n"
     "      --report files|all  the report: the file list (default), or the matches of all files\n"
+    "  -j, --threads N      search with N threads (default: one per core)\n"
     "  -h, --help           this text\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on a refused search or an error.\n";
@@ -57,6 +59,7 @@ struct Options {
     bool reportChosen = false;
     std::optional<long long> maxMatches;
     std::optional<long long> maxMatchLen;
+    unsigned threads = 0;
 };
 
 std::optional<long long> number(const char* text)
@@ -76,67 +79,55 @@ void writeField(std::string& line, const std::string& field, bool last = false)
 }
 
 // Prints to the terminal what the window would show.
-class ConsoleHost final : public qv::SearchHost {
+class ConsoleSink final : public qv::SearchSink {
 public:
-    ConsoleHost(qv::SearchState& state, bool listLines) : state_(state), listLines_(listLines) {}
+    ConsoleSink(const qv::DateTimeFormat& dates, bool keepRows) : dates_(dates), keepRows_(keepRows) {}
 
-    void RunStarting() override {}
-    void AddToHistory(const std::string&) override {}
-    std::vector<qv::FileResultRow> VisibleRows() override { return {}; }
-    void ClearResults() override {}
-    void ProcessEvents() override {}
-    void RunStopped() override {}
-    void RunEnded(qv::RunOutcome outcome) override { outcome_ = outcome; }
-    void SetStatus(const std::string& text) override { status_ = text; }
+    void progress(const qv::RunProgress&) override {}
 
-    void ShowMessage(const std::string& caption, const std::string& text, qv::MessageIcon) override
+    void archiveError(const std::string& archive, const std::string&) override
+    {
+        message(qv::kArchiveErrorCaption, qv::ArchiveErrorText(archive));
+    }
+
+    void finished(const qv::RunSummary& summary) override { summary_ = summary; }
+
+    void row(qv::FileRow row, std::vector<qv::MatchLine> lines) override
+    {
+        std::string line;
+        for (int f = 0; f < qv::kRowFieldCount; ++f)
+            writeField(line, qv::RowFieldText(row, static_cast<qv::RowField>(f), dates_));
+        writeField(line, row.extractedCopy, true);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        for (const qv::MatchLine& m : lines) {
+            // One output line per match: line breaks inside a binary file's context become blanks.
+            std::string text = m.text;
+            for (char& c : text)
+                if (c == '\n' || c == '\r')
+                    c = ' ';
+            line.assign(1, '\t');
+            writeField(line, qv::LineNumberText(m));
+            writeField(line, text, true);
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
+        if (keepRows_)
+            rows_.push_back(std::move(row));
+    }
+
+    static void message(const std::string& caption, const std::string& text)
     {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
 
-    void AddRow(const qv::FileResultRow& row) override
-    {
-        if (keepRows_)
-            rows_.push_back(row);
-        std::string line;
-        writeField(line, row.FileName);
-        writeField(line, row.Directory);
-        writeField(line, row.Matches);
-        writeField(line, row.Type);
-        writeField(line, row.Size);
-        writeField(line, row.DateTime);
-        writeField(line, row.ExtractedCopy, true);
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        if (!listLines_)
-            return;
-        const qv::ListingParameters parameters{state_.Pattern, state_.CaseSensitive, state_.Preferences.MaxMatchLen,
-                                               state_.Preferences.MaxMatches};
-        for (const qv::MatchLineRow& m : qv::ListMatches(row, parameters).Rows) {
-            // One output line per match: line breaks inside a binary file's context become blanks.
-            std::string text = m.Text;
-            for (char& c : text)
-                if (c == '\n' || c == '\r')
-                    c = ' ';
-            line.assign(1, '\t');
-            writeField(line, m.LineNumber);
-            writeField(line, text, true);
-            std::fwrite(line.data(), 1, line.size(), stdout);
-        }
-    }
-
-    void keepRows() { keepRows_ = true; }
-    [[nodiscard]] std::vector<qv::FileResultRow>& rows() { return rows_; }
-    [[nodiscard]] const std::string& status() const { return status_; }
-    [[nodiscard]] qv::RunOutcome outcome() const { return outcome_; }
+    [[nodiscard]] std::vector<qv::FileRow>& rows() { return rows_; }
+    [[nodiscard]] const qv::RunSummary& summary() const { return summary_; }
 
 private:
-    qv::SearchState& state_;
-    bool listLines_;
-    bool keepRows_ = false;
-    std::vector<qv::FileResultRow> rows_;
-    std::string status_;
-    qv::RunOutcome outcome_ = qv::RunOutcome::NoFilesSearched;
+    const qv::DateTimeFormat& dates_;
+    bool keepRows_;
+    std::vector<qv::FileRow> rows_;
+    qv::RunSummary summary_;
 };
 
 // Parses the arguments; a message and 2 when they are not usable.
@@ -193,6 +184,16 @@ std::optional<Options> parse(int argc, char** argv, int& status)
             }
             o.reportAllMatches = r == "all";
             o.reportChosen = true;
+        } else if (a == "-j" || a == "--threads") {
+            const char* v = value(a);
+            if (v == nullptr)
+                return std::nullopt;
+            const long long n = number(v).value_or(0);
+            if (n < 1 || n > 1024) {
+                std::fprintf(stderr, "qvsearch: %s needs a number of threads\n", a.c_str());
+                return std::nullopt;
+            }
+            o.threads = static_cast<unsigned>(n);
         } else if (a == "-f" || a == "--files") {
             const char* v = value(a);
             if (v == nullptr)
@@ -236,15 +237,15 @@ std::optional<Options> parse(int argc, char** argv, int& status)
     }
     o.request.SearchText = argv[i++];
     if (i == argc)
-        o.targets.Folders.push_back(qv::platform::CurrentDirectory());
+        o.targets.folders.push_back(qv::platform::CurrentDirectory());
     for (; i < argc; ++i) {
         const std::string path = argv[i];
         switch (qv::platform::KindOf(path)) {
         case qv::platform::FileKind::Directory:
-            o.targets.Folders.push_back(path);
+            o.targets.folders.push_back(path);
             break;
         case qv::platform::FileKind::Regular:
-            o.targets.Files.push_back(path.find('/') == std::string::npos ? "./" + path : path);
+            o.targets.files.push_back(path.find('/') == std::string::npos ? "./" + path : path);
             break;
         default:
             std::fprintf(stderr, "qvsearch: %s: no such file or folder\n", path.c_str());
@@ -252,14 +253,20 @@ std::optional<Options> parse(int argc, char** argv, int& status)
         }
     }
     // The run checks that a start folder is chosen; here the paths are.
-    o.request.StartDirectory = o.targets.Folders.empty() ? "/" : o.targets.Folders.front();
+    o.request.StartDirectory = o.targets.folders.empty() ? "/" : o.targets.folders.front();
     return o;
 }
+
+struct Settings {
+    qv::PreferenceSet preferences;
+    qv::platform::LocaleInfo locale;
+    std::string dateTimeFormat;
+};
 
 // Writes the report of the run as the window's "Export to File" does, from the same rows in the
 // order they were found, through the export module beside the program. Returns false (after the
 // message) when the module cannot be loaded or the file could not be written.
-bool exportReport(const Options& o, const qv::SearchState& state, std::vector<qv::FileResultRow>& rows)
+bool exportReport(const Options& o, const Settings& s, const qv::RequestVerdict& verdict, std::vector<qv::FileRow>& rows)
 {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -280,9 +287,17 @@ bool exportReport(const Options& o, const qv::SearchState& state, std::vector<qv
         return false;
     }
     qv::cli::ExportJob job;
-    job.state = &state;
     job.rows = &rows;
-    job.folder = o.targets.Folders.empty() ? qv::platform::CurrentDirectory() : o.targets.Folders.front();
+    job.searchText = o.request.SearchText;
+    job.pattern = verdict.pattern;
+    job.caseSensitive = o.request.Case;
+    job.maxMatchLen = s.preferences.MaxMatchLen;
+    job.maxMatches = s.preferences.MaxMatches;
+    job.printFontName = s.preferences.PrintFontName;
+    job.printFontSize = s.preferences.PrintFontSize;
+    job.dateTimeFormat = s.dateTimeFormat;
+    job.locale = s.locale;
+    job.folder = o.targets.folders.empty() ? qv::platform::CurrentDirectory() : o.targets.folders.front();
     job.fileSpecs = o.request.FileSpecs;
     job.fileName = o.exportFile;
     job.allMatches = o.reportAllMatches;
@@ -302,34 +317,48 @@ int main(int argc, char** argv)
     auto options = parse(argc, argv, status);
     if (!options)
         return status;
+    if (options->targets.folders.empty() && options->targets.files.empty())
+        return 2;
 
-    qv::SearchState state;
+    Settings settings;
     qv::platform::RegistryHive hive(qv::platform::RegistryHive::DefaultPath());
-    qv::LoadPreferences(hive, state.Preferences);
+    qv::LoadPreferences(hive, settings.preferences);
     if (options->maxMatches)
-        state.Preferences.MaxMatches = static_cast<std::int32_t>(*options->maxMatches);
+        settings.preferences.MaxMatches = static_cast<std::int32_t>(*options->maxMatches);
     if (options->maxMatchLen)
-        state.Preferences.MaxMatchLen = static_cast<std::int32_t>(*options->maxMatchLen);
-    state.Locale = qv::SystemLocaleInfo();
-    state.DateTimeDisplayFormat = qv::ChooseDateTimeFormat(state.Locale, "");
-    qv::platform::TempBase temp;
-    state.TempBase = temp.path();
+        settings.preferences.MaxMatchLen = static_cast<std::int32_t>(*options->maxMatchLen);
+    settings.locale = qv::SystemLocaleInfo();
+    settings.dateTimeFormat = qv::ChooseDateTimeFormat(settings.locale, "");
 
-    ConsoleHost host(state, options->listLines);
-    if (!options->exportFile.empty())
-        host.keepRows();
-    qv::SearchRun run(state, host);
-    const bool ran = !options->targets.Folders.empty() || !options->targets.Files.empty()
-                         ? run.Run(options->request, options->targets)
-                         : false;
-    if (ran)
-        std::fprintf(stderr, "%s\n", host.status().c_str());
+    const qv::RequestVerdict verdict = qv::PrepareRequest(options->request);
+    if (!verdict.accepted) {
+        ConsoleSink::message(verdict.caption, verdict.message);
+        return 2;
+    }
+    qv::platform::TempBase temp;
+    qv::RunSetup setup;
+    setup.request = options->request;
+    setup.regex = verdict.regex;
+    setup.targets = options->targets;
+    setup.maxMatchLen = settings.preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(settings.preferences.MaxMatchLen);
+    setup.listMatches = options->listLines;
+    setup.maxMatches = settings.preferences.MaxMatches;
+    setup.tempBase = temp.path();
+    setup.threads = options->threads;
+
+    const qv::DateTimeFormat dates(settings.dateTimeFormat, settings.locale);
+    ConsoleSink sink(dates, !options->exportFile.empty());
+    qv::SearchRun(std::move(setup), sink).run();
+    const qv::RunSummary& summary = sink.summary();
+    if (auto text = qv::OutcomeText(summary.outcome()))
+        ConsoleSink::message("Message", *text);
+    std::fprintf(stderr, "%s\n", qv::SummaryText(summary, settings.locale.decimalSeparator).c_str());
     // Before the extracted copies go: the matches report searches them again.
     std::fflush(stdout);
-    const bool exported = !ran || options->exportFile.empty() || exportReport(*options, state, host.rows());
-    run.DeleteExtractionFolders(false);
+    const bool exported = options->exportFile.empty() || exportReport(*options, settings, verdict, sink.rows());
+    qv::DeleteExtractionFolders(summary.extractionFolders);
     std::fflush(stdout);
-    if (!ran || !exported)
+    if (!exported)
         return 2;
-    return host.outcome() == qv::RunOutcome::Matches ? 0 : 1;
+    return summary.outcome() == qv::RunOutcome::Matches ? 0 : 1;
 }

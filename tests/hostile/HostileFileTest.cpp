@@ -11,9 +11,9 @@ using V = std::vector<std::string>;
 
 class HostileFile : public qvtest::RunFixture {
 protected:
-    qv::MatchListing listing(const qv::FileResultRow& row)
+    qv::MatchListing listing(const qv::FileRow& row)
     {
-        return qv::ListMatches(row, qv::ListingParameters{state.Pattern, false, 300, 500});
+        return qv::ListMatches(row, qv::ListingParameters{last.verdict.pattern, false, 300, 500});
     }
 };
 
@@ -46,7 +46,7 @@ TEST_F(HostileFile, SmallOddFilesGetTheirExactCountAndType)
     std::sort(got.begin(), got.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(got, expected);
-    EXPECT_EQ(state.FilesSearched, std::size(cases));
+    EXPECT_EQ(summary().filesSearched, std::size(cases));
 }
 
 TEST_F(HostileFile, ATwoGigabyteSparseFileWithoutLineFeeds)
@@ -59,12 +59,12 @@ TEST_F(HostileFile, ATwoGigabyteSparseFileWithoutLineFeeds)
     ::close(fd);
     run("needle");
     EXPECT_EQ(rows(), V{"sparse.bin|1|B"});
-    EXPECT_EQ(host.rows.at(0).Size, std::to_string(size));
-    const qv::MatchListing l = listing(host.rows[0]);
-    ASSERT_EQ(l.Rows.size(), 1u);
-    EXPECT_TRUE(l.Binary);
-    EXPECT_EQ(l.Rows[0].LineNumber, "");
-    EXPECT_EQ(l.Rows[0].Text, "needle"); // the zeros of its context are control characters
+    EXPECT_EQ(found().at(0).size, size);
+    const qv::MatchListing l = listing(found()[0]);
+    ASSERT_EQ(l.lines.size(), 1u);
+    EXPECT_TRUE(l.binary);
+    EXPECT_EQ(l.lines[0].line, std::nullopt);
+    EXPECT_EQ(l.lines[0].text, "needle"); // the zeros of its context are control characters
 }
 
 TEST_F(HostileFile, AHundredMegabyteLineIsCountedAndListedCut)
@@ -76,12 +76,12 @@ TEST_F(HostileFile, AHundredMegabyteLineIsCountedAndListedCut)
     big.clear();
     run("needle");
     EXPECT_EQ(rows(), V{"big.txt|2|T"});
-    const qv::MatchListing l = listing(host.rows[0]);
-    ASSERT_EQ(l.Rows.size(), 2u);
-    EXPECT_EQ(l.Rows[0].LineNumber, "1");
-    EXPECT_EQ(l.Rows[0].Text, std::string(1u << 20, 'x')); // cut to its first MiB
-    EXPECT_EQ(l.Rows[1].LineNumber, "2");
-    EXPECT_EQ(l.Rows[1].Text, "short needle");
+    const qv::MatchListing l = listing(found()[0]);
+    ASSERT_EQ(l.lines.size(), 2u);
+    EXPECT_EQ(l.lines[0].line, 1U);
+    EXPECT_EQ(l.lines[0].text, std::string(1u << 20, 'x')); // cut to its first MiB
+    EXPECT_EQ(l.lines[1].line, 2U);
+    EXPECT_EQ(l.lines[1].text, "short needle");
 }
 
 } // namespace

@@ -12,7 +12,7 @@ namespace {
 
 using qv::regex::Regex;
 
-std::uint64_t countLines(const std::shared_ptr<Regex>& regex, std::string_view text)
+std::uint64_t countLines(const qv::regex::RegexPtr& regex, std::string_view text)
 {
     qv::regex::LineSearch search(regex);
     search.adopt(-1, text, true);
@@ -21,7 +21,7 @@ std::uint64_t countLines(const std::shared_ptr<Regex>& regex, std::string_view t
     return search.close();
 }
 
-std::uint64_t countBufferMatches(const std::shared_ptr<Regex>& regex, std::string_view text)
+std::uint64_t countBufferMatches(const qv::regex::RegexPtr& regex, std::string_view text)
 {
     qv::regex::MemorySource source(text);
     qv::regex::BufferSearch search(regex, source);
@@ -98,9 +98,9 @@ TEST(HostilePattern, CatastrophicLookingPatternsGiveExactCountsInLinearWork)
         const int status = qvtest::withinSeconds(300, [&] {
             for (bool caseSensitive : {false, true}) {
                 auto compiled = Regex::compile(k.pattern, caseSensitive);
-                if (!std::holds_alternative<std::shared_ptr<Regex>>(compiled))
+                if (!std::holds_alternative<qv::regex::RegexPtr>(compiled))
                     return 10;
-                const auto regex = std::get<std::shared_ptr<Regex>>(compiled);
+                const auto regex = std::get<qv::regex::RegexPtr>(compiled);
                 if (countLines(regex, k.text) != k.lines)
                     return 11;
                 if (countBufferMatches(regex, k.text) != k.matches)

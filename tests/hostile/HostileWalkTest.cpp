@@ -35,7 +35,7 @@ TEST_F(HostileWalk, SpecialFilesAreNeitherOpenedNorCounted)
     ASSERT_EQ(qvtest::withinSeconds(120, [&] { return run("needle") ? 0 : 1; }), 0) << "the walk blocked on a special file";
     run("needle");
     EXPECT_EQ(rows(), V{"plain.txt|1|T"});
-    EXPECT_EQ(state.FilesSearched, 1u);
+    EXPECT_EQ(summary().filesSearched, 1u);
     ::close(s);
 }
 
@@ -54,8 +54,8 @@ TEST_F(HostileWalk, LinkLoopsOfEveryShapeEndAndEachFileIsReachedOncePerPath)
     run("needle");
     // a/f.txt, and through b/to-a/f.txt; a/to-b/to-a would lead back into a, which is on the path.
     V paths;
-    for (const auto& r : host.rows)
-        paths.push_back(r.Directory.substr(dir.path().size()) + r.FileName);
+    for (const auto& r : found())
+        paths.push_back(r.folder.substr(dir.path().size()) + r.name);
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (V{"a/f.txt", "b/to-a/f.txt"}));
 }
@@ -75,7 +75,7 @@ TEST_F(HostileWalk, FoldersAndFilesItMayNotReadAreLeftOutQuietly)
             return 1;
         if (rows() != V{"a.txt|1|T"})
             return 2;
-        if (state.FilesSearched != 1 || !host.messages.empty())
+        if (summary().filesSearched != 1 || !last.out.archiveErrors.empty())
             return 3;
         return 0;
     });
@@ -90,11 +90,14 @@ TEST_F(HostileWalk, FilesAndFoldersThatVanishOrTurnIntoSomethingElseDuringARun)
         dir.write(n, "needle\n");
     dir.write("sub/s.txt", "needle\n");
     dir.write("sub2/deep/t.txt", "needle\n");
-    // The second pump comes after the folder was listed, right before its first file is
-    // searched: the rest of the folder changes under the walk.
-    host.onEvents = [&] {
-        if (host.pumps != 2)
-            return;
+    // Once the first file is being searched the folder has been listed: the rest of it changes
+    // under the walk.
+    extras.threads = 1;
+    bool changed = false;
+    hook = [&](const qvtest::RunRecorder& out) {
+        if (changed || !out.sawStatus(" Searching " + dir.path() + "a1.txt"))
+            return false;
+        changed = true;
         fs::remove(dir.path() + "a2.txt");
         fs::remove(dir.path() + "a3.txt");
         ::mkfifo((dir.path() + "a3.txt").c_str(), 0600);
@@ -103,6 +106,7 @@ TEST_F(HostileWalk, FilesAndFoldersThatVanishOrTurnIntoSomethingElseDuringARun)
         fs::resize_file(dir.path() + "a5.txt", 0);
         fs::remove_all(dir.path() + "sub");
         fs::remove_all(dir.path() + "sub2/deep");
+        return false;
     };
     ASSERT_EQ(qvtest::withinSeconds(120, [&] { return run("needle") ? 0 : 1; }), 0);
     // The same again in this process, the tree put back as it was.
@@ -114,12 +118,12 @@ TEST_F(HostileWalk, FilesAndFoldersThatVanishOrTurnIntoSomethingElseDuringARun)
     dir.write("a4.txt", "needle\n");
     dir.write("sub/s.txt", "needle\n");
     dir.write("sub2/deep/t.txt", "needle\n");
-    host.pumps = 0;
+    changed = false;
     run("needle");
     EXPECT_EQ(rows(), V{"a1.txt|1|T"});
     // a5.txt is still a file, now empty: searched, nothing found.
-    EXPECT_EQ(state.FilesSearched, 2u);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(summary().filesSearched, 2u);
+    EXPECT_TRUE(last.out.archiveErrors.empty());
 }
 
 TEST_F(HostileWalk, OddNamesComeThroughAsTheirBytes)
@@ -130,16 +134,16 @@ TEST_F(HostileWalk, OddNamesComeThroughAsTheirBytes)
         dir.write(n, "needle\n");
     dir.write("odd\n\x01dir/inner.txt", "needle\n");
     run("needle");
-    V found;
-    for (const auto& r : host.rows) {
-        found.push_back(r.Directory.substr(dir.path().size()) + r.FileName);
-        EXPECT_EQ(qvtest::readFile(r.FullPath()), "needle\n");
+    V paths;
+    for (const auto& r : found()) {
+        paths.push_back(r.folder.substr(dir.path().size()) + r.name);
+        EXPECT_EQ(qvtest::readFile(r.fullPath()), "needle\n");
     }
     V expected = names;
     expected.push_back("odd\n\x01dir/inner.txt");
-    std::sort(found.begin(), found.end());
+    std::sort(paths.begin(), paths.end());
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(found, expected);
+    EXPECT_EQ(paths, expected);
 }
 
 TEST_F(HostileWalk, ADeepWideTreeIsWalkedCompletely)
@@ -158,10 +162,10 @@ TEST_F(HostileWalk, ADeepWideTreeIsWalkedCompletely)
         }
     }
     run("needle", "*.txt");
-    EXPECT_EQ(state.FilesSearched, 10000u);
-    EXPECT_EQ(host.rows.size(), 100u);
-    EXPECT_EQ(state.TotalMatches, 100u);
-    EXPECT_EQ(host.rows.back().Directory.size() - dir.path().size(), std::string("levelN/").size() * 10 + std::string("levelNN/").size() * 10);
+    EXPECT_EQ(summary().filesSearched, 10000u);
+    EXPECT_EQ(found().size(), 100u);
+    EXPECT_EQ(summary().totalMatches, 100u);
+    EXPECT_EQ(found().back().folder.size() - dir.path().size(), std::string("levelN/").size() * 10 + std::string("levelNN/").size() * 10);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "search/DateTimeFormat.h"
-#include "search/SearchRun.h"
 #include "platform/TempBase.h"
-#include "support/RecordingHost.h"
+#include "search/SearchRun.h"
+#include "support/RunRecorder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +14,9 @@
 
 namespace qvtest {
 
-// A search run over a folder of its own with a private temporary folder, recorded.
+// Search runs over a folder of their own with a private temporary folder, recorded.
 class RunFixture : public ::testing::Test {
 protected:
-    RunFixture()
-    {
-        state.TempBase = temp.path();
-        state.Preferences = qv::PreferenceSet::Defaults();
-        state.DateTimeDisplayFormat = qv::ChooseDateTimeFormat(state.Locale, "");
-    }
-
     bool run(const std::string& text, const std::string& specs = "*.*", bool subdirs = true, bool zip = false)
     {
         qv::SearchRequest r;
@@ -33,19 +25,24 @@ protected:
         r.FileSpecs = specs;
         r.InclSub = subdirs;
         r.SearchZip = zip;
-        host.rows.clear();
-        host.messages.clear();
-        host.statuses.clear();
-        return qv::SearchRun(state, host).cmdSearchClick(r);
+        extras.foldersToDelete = std::exchange(folders, {});
+        last = RunSearch(r, temp.path(), extras, hook);
+        folders = last.out.summary.extractionFolders;
+        return last.accepted();
     }
 
     // The rows as "name|matches|type", in the order found.
-    [[nodiscard]] std::vector<std::string> rows() const { return host.brief(); }
+    [[nodiscard]] std::vector<std::string> rows() const { return last.brief(); }
+    [[nodiscard]] const std::vector<qv::FileRow>& found() const { return last.out.rows; }
+    [[nodiscard]] const qv::RunSummary& summary() const { return last.out.summary; }
 
     TempDir dir;
     qv::platform::TempBase temp;
-    qv::SearchState state;
-    RecordingHost host;
+    RunExtras extras;
+    // Sees every event of the run (and may stop it by returning true).
+    std::function<bool(const RunRecorder&)> hook;
+    RecordedRun last;
+    std::vector<std::string> folders; // extraction folders still in use
 };
 
 // Runs body in a child process that is killed after `seconds`: a hang fails the test instead of

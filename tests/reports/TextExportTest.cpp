@@ -2,6 +2,7 @@
 // from the grid's column table.
 #include "reports/ReportLayouts.h"
 #include "reports/TextExport.h"
+#include "search/RunTexts.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,12 @@
 
 namespace {
 
-using qv::FileResultRow;
-using qv::MatchLineRow;
+using qv::FileRow;
+using qv::MatchLine;
 using namespace qv::reports;
+
+// The Date/Time column's format in these reports.
+const qv::DateTimeFormat kDates("dd/mm/yyyy  h:mm", qv::platform::LocaleInfo{});
 
 // Every character 1.6 mm wide (2 mm in bold), about an 8-point font: fixed-width fields hold a
 // known number of them (file name 39, directory 73, count 9, type 3, size 9, date 21, line
@@ -45,10 +49,17 @@ std::string file(const std::vector<Line>& lines)
     return f;
 }
 
-FileResultRow row(std::string name, std::string dir, std::string matches, std::string type = "T",
-                  std::string size = "1234", std::string date = "09/12/2026  11:04")
+FileRow row(std::string name, std::string dir, const std::string& matches, const std::string& type = "T",
+            const std::string& size = "1234", const std::string& date = "09/12/2026  11:04")
 {
-    return FileResultRow{std::move(name), std::move(dir), std::move(matches), std::move(type), std::move(size), std::move(date), ""};
+    return FileRow{std::move(name), std::move(dir), std::stoull(matches), type == "B" ? qv::FileType::Binary : qv::FileType::Text,
+                   std::stoull(size), static_cast<std::int64_t>(kDates.Parse(date)), ""};
+}
+
+// A match line from its number ("" for a binary file's match) and text.
+MatchLine ml(const std::string& number, std::string text)
+{
+    return MatchLine{number.empty() ? std::nullopt : std::optional<std::uint64_t>(std::stoull(number)), std::move(text), 0};
 }
 
 class TextExportTest : public ::testing::Test {
@@ -73,23 +84,32 @@ protected:
     {
         return Line{}.at(3, "File Name").at(28, "Directory").endAt(76, "Matches").at(78, "Type").endAt(86, "Size").at(88, "Date/Time");
     }
-    static Line detail(const FileResultRow& r)
+    static Line detail(const FileRow& r)
     {
-        return Line{}.at(3, r.FileName).at(28, r.Directory).endAt(76, r.Matches).at(79, r.Type).endAt(86, r.Size).at(88, r.DateTime);
+        const auto f = [&](qv::RowField field) { return qv::RowFieldText(r, field, kDates); };
+        return Line{}
+            .at(3, r.name)
+            .at(28, r.folder)
+            .endAt(76, f(qv::RowField::Matches))
+            .at(79, f(qv::RowField::Type))
+            .endAt(86, f(qv::RowField::Size))
+            .at(88, f(qv::RowField::DateTime));
     }
 
     qvtest::TempDir dir;
     std::string out = dir.path() + "report.txt";
-    std::vector<FileResultRow> files;
-    std::map<std::string, std::vector<MatchLineRow>> matchesOf; // by file name
+    std::map<std::string, std::vector<MatchLine>> matchesOf; // by file name
     int listings = 0;
-    std::vector<MatchLineRow> lines;
-    int fileIndex = 99;
-    int lineIndex = 99;
-    ReportData data{files, lines, fileIndex, lineIndex, [this](const FileResultRow& r) {
+    ReportData data{{}, {}, 99, 99,
+                    [this](const FileRow& r) {
                         ++listings;
-                        return matchesOf[r.FileName];
-                    }};
+                        return matchesOf[r.name];
+                    },
+                    kDates};
+    std::vector<FileRow>& files = data.files;
+    std::vector<MatchLine>& lines = data.lines;
+    int& fileIndex = data.fileIndex;
+    int& lineIndex = data.lineIndex;
 };
 
 TEST_F(TextExportTest, FileListFieldsStandInTheirColumnsWithCrLfAndNoBlankLines)
@@ -123,7 +143,7 @@ TEST_F(TextExportTest, LongFieldsAreCutToTheirWidthAndOverwrittenByLaterFields)
     // column 75 by the count, type, size and date.
     const std::string longDir = "/" + std::string(119, 'd');
     // A name with blanks wraps between words: 39 characters fit 63.76 mm.
-    files = {row("first second third fourth fifth sixth seventh.txt", longDir, "12", "B", "1234567890", "09/12/2026  11:04 extra")};
+    files = {row("first second third fourth fifth sixth seventh.txt", longDir, "12", "B", "1234567890", "09/12/2026  11:04")};
     const Line expected = Line{}
                               .at(3, "first second third fourth fifth sixth")
                               .at(28, longDir.substr(0, 73))
@@ -175,17 +195,17 @@ TEST_F(TextExportTest, AHeaderLongerThanItsSpaceIsOverwrittenByThePageNumber)
     ASSERT_EQ(top.s.substr(93), header.substr(93 - 2)); // what lies beyond the number stays
     EXPECT_EQ(exportFileList(header), file({top, headings(), detail(files[0])}));
 
-    matchesOf["a"] = {{"1", "x"}};
+    matchesOf["a"] = {ml("1", "x")};
     const Line matchesTop = Line{}.at(5, header).at(66, "Page 1");
     EXPECT_EQ(exportAllMatches(header), file({matchesTop, Line{}.at(5, "/a - 1 match"), Line{}.at(10, "x").at(5, "1")}));
 }
 
 TEST_F(TextExportTest, MatchesReportHeadingsLinesAndSharedGridRows)
 {
-    files = {row("a.txt", "/d/", "1"), FileResultRow{"m.txt", "/z/arch.zip", "9", "T", "1", "d", "/tmp/x/m.txt"}};
-    matchesOf["a.txt"] = {{"123456", "six digits overwrite the text start"}};
+    files = {row("a.txt", "/d/", "1"), FileRow{"m.txt", "/z/arch.zip", 9, qv::FileType::Text, 1, 0, "/tmp/x/m.txt"}};
+    matchesOf["a.txt"] = {ml("123456", "six digits overwrite the text start")};
     for (int i = 1; i <= 9; ++i)
-        matchesOf["m.txt"].push_back({std::to_string(i), i == 7 ? "aaaaaaaaaaaaaaaa" : "line " + std::to_string(i)});
+        matchesOf["m.txt"].push_back(ml(std::to_string(i), i == 7 ? "aaaaaaaaaaaaaaaa" : "line " + std::to_string(i)));
     const std::string header = "Search for: \"s\" in /d/*.*";
     // Heading on row 6, its line on 7; the second heading on 9, its lines 4.2 mm apart on a
     // 4.59 mm grid from row 10: the seventh and eighth share row 16, the eighth over the seventh.
@@ -208,7 +228,7 @@ TEST_F(TextExportTest, MatchesPageBreakPutsTheNextLineOnRowFive)
 {
     files = {row("a", "/", "60")};
     for (int i = 1; i <= 60; ++i)
-        matchesOf["a"].push_back({std::to_string(i), "t"});
+        matchesOf["a"].push_back(ml(std::to_string(i), "t"));
     TextExport grid(out);
     RunReport(MatchesReportAllFiles("h", data), fixedMeasure, grid);
     EXPECT_EQ(grid.rowsPerPage(), 61);
@@ -300,7 +320,7 @@ TEST_F(TextExportTest, HugeAndHostileRowsExportWithoutHarm)
     EXPECT_EQ(crlf, 100002 + 2 * pages);
     EXPECT_NE(text.find("n99999"), std::string::npos);
 
-    matchesOf[longText] = {{"1", longText + "\r\n" + control}};
+    matchesOf[longText] = {ml("1", longText + "\r\n" + control)};
     files.resize(2);
     const std::string matches = exportAllMatches("h");
     EXPECT_NE(matches.find(longText + "\r\n"), std::string::npos); // the line stops at its CR
@@ -339,15 +359,15 @@ TEST(ReportRulesTest, FileHeadingsAndReportHeaders)
 {
     EXPECT_EQ(FileHeading(row("a.txt", "/docs/", "1")), "/docs/a.txt - 1 match");
     EXPECT_EQ(FileHeading(row("a.txt", "/docs/", "11")), "/docs/a.txt - 11 matches");
-    EXPECT_EQ(FileHeading(FileResultRow{"m.c", "/z/a.zip", "3", "T", "1", "d", "/tmp/q/m.c"}), "m.c (in /z/a.zip) - 3 matches");
+    EXPECT_EQ(FileHeading(FileRow{"m.c", "/z/a.zip", 3, qv::FileType::Text, 1, 0, "/tmp/q/m.c"}), "m.c (in /z/a.zip) - 3 matches");
     EXPECT_EQ(ReportHeader("x", "/docs/", "*.txt"), "Search for: \"x\" in /docs/*.txt");
     EXPECT_EQ(ReportHeader("x", "/", "*.txt, *.doc"), "Search for: \"x\" in /*.txt, *.doc");
 }
 
 TEST_F(TextExportTest, TheSelectedFileReportPrintsTheShownLinesWithoutSearchingAgain)
 {
-    const FileResultRow selected = row("s.txt", "/d/", "2");
-    const std::vector<MatchLineRow> shown{{"4", "four"}, {"", "binary match"}};
+    const FileRow selected = row("s.txt", "/d/", "2");
+    const std::vector<MatchLine> shown{ml("4", "four"), ml("", "binary match")};
     const std::string text = [&] {
         EXPECT_FALSE(ExportReport(MatchesReportSelectedFile("h", selected, shown, data), fixedMeasure, out));
         return qvtest::readFile(out);
@@ -378,13 +398,13 @@ TEST_F(TextExportTest, RowSourcesStopPastTheirLastRow)
 {
     files = {row("a", "/", "1")};
     fileIndex = -1;
-    EXPECT_TRUE(qrFilesNeedData(data));
-    EXPECT_FALSE(qrFilesNeedData(data));
-    EXPECT_FALSE(qrFilesNeedData(data));
-    lines = {{"1", "x"}};
+    EXPECT_TRUE(NextFileRecord(data));
+    EXPECT_FALSE(NextFileRecord(data));
+    EXPECT_FALSE(NextFileRecord(data));
+    lines = {ml("1", "x")};
     lineIndex = -1;
-    ASSERT_TRUE(qrMatchesTextNeedData(data));
-    EXPECT_FALSE(qrMatchesTextNeedData(data));
+    ASSERT_TRUE(NextMatchLine(data));
+    EXPECT_FALSE(NextMatchLine(data));
     EXPECT_EQ(lines.size(), 1u);
     EXPECT_EQ(files.size(), 1u);
 }

@@ -4,7 +4,7 @@
 #include "search/MatchListing.h"
 #include "search/SearchRun.h"
 #include "platform/TempBase.h"
-#include "support/RecordingHost.h"
+#include "support/RunRecorder.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 
@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,13 +25,6 @@ using V = std::vector<std::string>;
 
 class ArchiveTest : public ::testing::Test {
 protected:
-    ArchiveTest()
-    {
-        state.TempBase = temp->path();
-        state.Preferences = qv::PreferenceSet::Defaults();
-        state.DateTimeDisplayFormat = qv::ChooseDateTimeFormat(state.Locale, "");
-    }
-
     bool run(const std::string& text, const std::string& specs = "*.*", bool subdirs = false)
     {
         qv::SearchRequest r;
@@ -39,9 +33,14 @@ protected:
         r.FileSpecs = specs;
         r.SearchZip = true;
         r.InclSub = subdirs;
-        host = {};
-        return qv::SearchRun(state, host).cmdSearchClick(r);
+        qvtest::RunExtras extras;
+        extras.foldersToDelete = std::exchange(folders, {});
+        last = qvtest::RunSearch(r, temp->path(), extras);
+        folders = last.out.summary.extractionFolders;
+        return last.accepted();
     }
+    [[nodiscard]] V brief() const { return last.brief(); }
+    [[nodiscard]] const std::vector<qv::FileRow>& rows() const { return last.out.rows; }
 
     // Every file under the temporary folder (extracted members), relative to it.
     V extracted() const
@@ -56,8 +55,8 @@ protected:
 
     qvtest::TempDir dir;
     std::unique_ptr<qv::platform::TempBase> temp = std::make_unique<qv::platform::TempBase>();
-    qv::SearchState state;
-    qvtest::RecordingHost host;
+    qvtest::RecordedRun last;
+    std::vector<std::string> folders; // the extraction folders still in use, as the window keeps them
 };
 
 TEST_F(ArchiveTest, MembersAreFoundListedAndNamedAfterTheirArchive)
@@ -66,19 +65,20 @@ TEST_F(ArchiveTest, MembersAreFoundListedAndNamedAfterTheirArchive)
                                               {"deep/er/c.bin", std::string("\x01needle", 7)}});
     dir.write("plain.txt", "needle\n");
     ASSERT_TRUE(run("needle"));
-    ASSERT_EQ(host.brief(), (V{"plain.txt|1|T", "a.txt|2|T", "c.bin|1|B"}));
-    const qv::FileResultRow& a = host.rows[1];
-    EXPECT_EQ(a.Directory, dir.path() + "docs.zip");
-    EXPECT_EQ(a.ExtractedCopy, temp->path() + "docs.zip/a.txt");
-    EXPECT_EQ(a.FullPath(), a.ExtractedCopy);
-    EXPECT_EQ(state.TempDirList, V{temp->path() + "docs.zip/"});
-    EXPECT_EQ(state.CurrentZip, dir.path() + "docs.zip");
-    EXPECT_TRUE(state.InZipPhase);
-    EXPECT_TRUE(std::find(host.statuses.begin(), host.statuses.end(), "Extracting Zip file " + dir.path() + "docs.zip") !=
-                host.statuses.end());
+    ASSERT_EQ(brief(), (V{"plain.txt|1|T", "a.txt|2|T", "c.bin|1|B"}));
+    const qv::FileRow& a = rows()[1];
+    EXPECT_EQ(a.folder, dir.path() + "docs.zip");
+    // Each archive has a folder of its own, named like the archive.
+    EXPECT_EQ(a.extractedCopy, temp->path() + "1/docs.zip/a.txt");
+    EXPECT_EQ(a.fullPath(), a.extractedCopy);
+    EXPECT_EQ(last.out.summary.extractionFolders, V{temp->path() + "1/"});
+    EXPECT_EQ(last.out.summary.archives, V{dir.path() + "docs.zip"});
+    EXPECT_TRUE(last.out.sawStatus("Extracting Zip file " + dir.path() + "docs.zip"));
     // The members can be listed from their extracted copies.
-    const auto listing = qv::ListMatches(a, qv::ListingParameters{state.Pattern, false, 300, 500});
-    EXPECT_EQ(listing.Rows, (std::vector<qv::MatchLineRow>{{"1", "one needle"}, {"3", "needle"}}));
+    const auto listing = qv::ListMatches(a, qv::ListingParameters{last.verdict.pattern, false, 300, 500});
+    ASSERT_EQ(listing.lines.size(), 2U);
+    EXPECT_EQ(listing.lines[0].text, "one needle");
+    EXPECT_EQ(listing.lines[1].line, 3U);
     EXPECT_EQ(qv::MatchesLabel(a), "Matches in: a.txt (in " + dir.path() + "docs.zip)");
 }
 
@@ -87,25 +87,28 @@ TEST_F(ArchiveTest, TheArchivePhaseUsesTheMasksWithoutTheExtraZipMask)
     qvtest::makeZip(dir.path() + "m.zip", {{"a.txt", "needle"}, {"b.doc", "needle"}});
     dir.write("c.txt", "needle");
     run("needle", "*.txt");
-    EXPECT_EQ(host.brief(), (V{"c.txt|1|T", "a.txt|1|T"}));
+    EXPECT_EQ(brief(), (V{"c.txt|1|T", "a.txt|1|T"}));
 }
 
 TEST_F(ArchiveTest, SameNamedMembersInTwoFoldersLeaveTheLastOne)
 {
     qvtest::makeZip(dir.path() + "d.zip", {{"one/same.txt", "first needle"}, {"two/same.txt", "second needle"}});
     run("needle");
-    ASSERT_EQ(host.rows.size(), 1U);
-    EXPECT_EQ(qvtest::readFile(host.rows[0].ExtractedCopy), "second needle");
+    ASSERT_EQ(rows().size(), 1U);
+    EXPECT_EQ(qvtest::readFile(rows()[0].extractedCopy), "second needle");
 }
 
-TEST_F(ArchiveTest, TwoArchivesOfOneNameShareTheirFolder)
+TEST_F(ArchiveTest, TwoArchivesOfOneNameKeepTheirMembersApart)
 {
-    qvtest::makeZip(dir.path() + "x/same.zip", {{"first.txt", "needle"}});
-    qvtest::makeZip(dir.path() + "y/same.zip", {{"second.txt", "needle"}});
+    qvtest::makeZip(dir.path() + "x/same.zip", {{"doc.txt", "needle from x"}});
+    qvtest::makeZip(dir.path() + "y/same.zip", {{"doc.txt", "needle from y"}});
     run("needle", "*.*", true);
-    // The second archive's walk also finds what the first left: listed as its members.
-    EXPECT_EQ(host.brief(), (V{"first.txt|1|T", "first.txt|1|T", "second.txt|1|T"}));
-    EXPECT_EQ(host.rows[1].Directory, dir.path() + "y/same.zip");
+    ASSERT_EQ(brief(), (V{"doc.txt|1|T", "doc.txt|1|T"}));
+    EXPECT_EQ(rows()[0].folder, dir.path() + "x/same.zip");
+    EXPECT_EQ(rows()[1].folder, dir.path() + "y/same.zip");
+    // Each row keeps pointing at its own copy.
+    EXPECT_EQ(qvtest::readFile(rows()[0].extractedCopy), "needle from x");
+    EXPECT_EQ(qvtest::readFile(rows()[1].extractedCopy), "needle from y");
 }
 
 TEST_F(ArchiveTest, AnArchiveInsideAnArchiveIsNotSearched)
@@ -115,8 +118,8 @@ TEST_F(ArchiveTest, AnArchiveInsideAnArchiveIsNotSearched)
     qvtest::makeZip(dir.path() + "outer.zip", {{"inner.zip", qvtest::readFile(inner)}, {"top.txt", "needle"}});
     fs::remove(inner);
     run("needle");
-    EXPECT_EQ(host.brief(), V{"top.txt|1|T"});
-    EXPECT_EQ(state.ZipList.size(), 2U); // queued during the phase, left for no run
+    EXPECT_EQ(brief(), V{"top.txt|1|T"});
+    EXPECT_EQ(last.out.summary.archives.size(), 2U); // queued during the phase, left for no run
 }
 
 TEST_F(ArchiveTest, EncryptedMembersOpenWithTheFixedPassword)
@@ -125,8 +128,8 @@ TEST_F(ArchiveTest, EncryptedMembersOpenWithTheFixedPassword)
                     {{"t.txt", "needle", ZipMember::Encryption::Traditional, "quembrastolvin"},
                      {"a.txt", "needle", ZipMember::Encryption::Aes256, "quembrastolvin"}});
     run("needle");
-    EXPECT_EQ(host.brief(), (V{"a.txt|1|T", "t.txt|1|T"}));
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(brief(), (V{"a.txt|1|T", "t.txt|1|T"}));
+    EXPECT_TRUE(last.out.archiveErrors.empty());
 }
 
 TEST_F(ArchiveTest, ABadArchiveGivesOneErrorAndTheOthersGoOn)
@@ -135,12 +138,11 @@ TEST_F(ArchiveTest, ABadArchiveGivesOneErrorAndTheOthersGoOn)
                                                  {"w2.txt", "needle", ZipMember::Encryption::Aes256, "other password"}});
     qvtest::makeZip(dir.path() + "b-good.zip", {{"g.txt", "needle"}});
     run("needle");
-    EXPECT_EQ(host.brief(), V{"g.txt|1|T"});
-    ASSERT_EQ(host.messages.size(), 1U);
-    EXPECT_EQ(host.messages[0].caption, "Zip File Error");
-    EXPECT_EQ(host.messages[0].text, "Error in Zip file: " + dir.path() +
-                                         "a-wrong.zip\n\nThis file will not be searched, but processing\nwill continue for other files.");
-    EXPECT_EQ(host.messages[0].icon, qv::MessageIcon::Warning);
+    EXPECT_EQ(brief(), V{"g.txt|1|T"});
+    EXPECT_EQ(last.out.archiveErrors, V{dir.path() + "a-wrong.zip"});
+    EXPECT_EQ(last.out.order, (V{"error " + dir.path() + "a-wrong.zip", "row g.txt"}));
+    EXPECT_EQ(qv::ArchiveErrorText(dir.path() + "a-wrong.zip"),
+              "Error in Zip file: " + dir.path() + "a-wrong.zip\n\nThis file will not be searched, but processing\nwill continue for other files.");
 }
 
 TEST_F(ArchiveTest, CrcErrorsTruncationAndNonZipFilesAreErrorsNeverCrashes)
@@ -153,21 +155,19 @@ TEST_F(ArchiveTest, CrcErrorsTruncationAndNonZipFilesAreErrorsNeverCrashes)
     crc[40 + 100] ^= 0x55; // inside the stored data
     dir.write("crc.zip", crc);
     run("needle");
-    EXPECT_TRUE(host.rows.empty());
-    ASSERT_EQ(host.messages.size(), 2U); // the archive's error, then "No files found"
-    EXPECT_EQ(host.messages[0].caption, "Zip File Error");
-    EXPECT_EQ(host.messages[1].text, "No files found");
-    EXPECT_FALSE(fs::exists(temp->path() + "crc.zip/a.txt")) << "a failed member leaves no partial file";
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(last.out.archiveErrors.size(), 1U);
+    EXPECT_EQ(last.out.summary.outcome(), qv::RunOutcome::NoFilesSearched);
+    EXPECT_FALSE(fs::exists(temp->path() + "1/crc.zip/a.txt")) << "a failed member leaves no partial file";
     fs::remove(dir.path() + "crc.zip");
     for (std::size_t cut : {std::size_t{2}, std::size_t{10}, std::size_t{30}, bytes.size() / 2, bytes.size() - 30, bytes.size() - 1}) {
         dir.write("cut.zip", bytes.substr(0, cut));
         EXPECT_TRUE(run("needle")) << cut;
-        EXPECT_TRUE(host.rows.empty()) << cut;
+        EXPECT_TRUE(rows().empty()) << cut;
     }
     dir.write("cut.zip", "PK this is no archive");
     run("needle");
-    EXPECT_EQ(host.messages.at(0).caption, "Zip File Error");
-    EXPECT_EQ(host.messages.size(), 2U);
+    EXPECT_EQ(last.out.archiveErrors, V{dir.path() + "cut.zip"});
 }
 
 TEST_F(ArchiveTest, TraversalNamesAndLinksStayInsideTheFolder)
@@ -182,30 +182,30 @@ TEST_F(ArchiveTest, TraversalNamesAndLinksStayInsideTheFolder)
                      {"dir/", ""},
                      {"link.txt", outside.path() + "target.txt", ZipMember::Encryption::None, "", true}});
     run("needle");
-    EXPECT_EQ(extracted(), (V{"evil.zip/escape1.txt", "evil.zip/escape2.txt", "evil.zip/escape3.txt"}));
+    EXPECT_EQ(extracted(), (V{"1/evil.zip/escape1.txt", "1/evil.zip/escape2.txt", "1/evil.zip/escape3.txt"}));
     EXPECT_FALSE(fs::exists(outside.path() + "target.txt"));
     EXPECT_FALSE(fs::exists(dir.path() + "../escape1.txt"));
-    EXPECT_EQ(host.rows.size(), 3U);
+    EXPECT_EQ(rows().size(), 3U);
 }
 
-TEST_F(ArchiveTest, APlantedLinkInTheFolderIsReplacedNotWrittenThrough)
+TEST_F(ArchiveTest, SomethingPlantedWhereAnExtractionFolderGoesIsLeftAlone)
 {
     qvtest::TempDir outside;
     const std::string victim = outside.write("victim.txt", "keep me");
     qvtest::makeZip(dir.path() + "p.zip", {{"a.txt", "needle"}});
-    fs::create_directories(temp->path() + "p.zip");
-    fs::create_symlink(victim, temp->path() + "p.zip/a.txt");
+    fs::create_symlink(outside.path(), temp->path() + "1");
     run("needle");
     EXPECT_EQ(qvtest::readFile(victim), "keep me");
-    EXPECT_FALSE(fs::is_symlink(temp->path() + "p.zip/a.txt"));
-    EXPECT_EQ(host.rows.size(), 1U);
+    EXPECT_EQ(fs::directory_iterator(outside.path())->path().filename(), "victim.txt");
+    ASSERT_EQ(rows().size(), 1U);
+    EXPECT_EQ(rows()[0].extractedCopy, temp->path() + "2/p.zip/a.txt");
 }
 
 TEST_F(ArchiveTest, ExtractionFoldersGoAtTheNextRunAndAtTheEnd)
 {
     qvtest::makeZip(dir.path() + "one.zip", {{"a.txt", "needle"}});
     run("needle");
-    const std::string folder = temp->path() + "one.zip/";
+    const std::string folder = temp->path() + "1/one.zip/";
     ASSERT_TRUE(fs::exists(folder));
     // A listed-files-only run keeps them: its member rows are searched again there.
     qv::SearchRequest listed;
@@ -213,46 +213,76 @@ TEST_F(ArchiveTest, ExtractionFoldersGoAtTheNextRunAndAtTheEnd)
     listed.SearchText = "needle";
     listed.SearchListed = true;
     listed.FileSpecs.clear();
-    qvtest::RecordingHost second;
-    second.rows = host.rows;
-    qv::SearchRun(state, second).cmdSearchClick(listed);
+    qvtest::RunExtras extras;
+    extras.listedRows = rows();
+    const qvtest::RecordedRun second = qvtest::RunSearch(listed, temp->path(), extras);
     EXPECT_TRUE(fs::exists(folder));
-    ASSERT_EQ(second.rows.size(), 1U);
-    EXPECT_EQ(second.rows[0].Directory, folder); // no longer named as a member
-    EXPECT_EQ(second.rows[0].ExtractedCopy, "");
+    ASSERT_EQ(second.out.rows.size(), 1U);
+    EXPECT_EQ(second.out.rows[0].folder, folder); // no longer named as a member
+    EXPECT_EQ(second.out.rows[0].extractedCopy, "");
     // An ordinary run deletes them first.
     fs::remove(dir.path() + "one.zip");
     run("needle");
-    EXPECT_FALSE(fs::exists(folder));
-    EXPECT_TRUE(std::find(host.statuses.begin(), host.statuses.end(), "Deleting temporary files") != host.statuses.end());
+    EXPECT_FALSE(fs::exists(temp->path() + "1"));
+    EXPECT_TRUE(last.out.sawStatus("Deleting temporary files"));
     // And the end of the program removes the rest.
     qvtest::makeZip(dir.path() + "two.zip", {{"b.txt", "needle"}});
     run("needle");
-    ASSERT_TRUE(fs::exists(temp->path() + "two.zip"));
-    qvtest::RecordingHost last;
-    qv::SearchRun(state, last).DeleteExtractionFolders(false);
-    EXPECT_FALSE(fs::exists(temp->path() + "two.zip"));
-    EXPECT_TRUE(state.TempDirList.empty());
+    ASSERT_TRUE(fs::exists(temp->path() + "1/two.zip"));
+    qv::DeleteExtractionFolders(folders);
+    EXPECT_FALSE(fs::exists(temp->path() + "1"));
     const std::string base = temp->path();
     temp.reset();
     EXPECT_FALSE(fs::exists(base));
 }
 
-TEST_F(ArchiveTest, StopStillExtractsButSearchesNothing)
+TEST_F(ArchiveTest, AStopBeforeTheArchivePhaseExtractsNothing)
 {
     qvtest::makeZip(dir.path() + "s.zip", {{"a.txt", "needle"}});
     dir.write("z.txt", "needle");
-    host.onEvents = [&] {
-        if (!state.ZipList.empty()) // Stop pressed right after the archive was queued
-            state.CancelRequested = true;
-    };
     qv::SearchRequest r;
     r.StartDirectory = dir.path();
     r.SearchText = "needle";
     r.SearchZip = true;
-    qv::SearchRun(state, host).cmdSearchClick(r);
-    EXPECT_TRUE(host.rows.empty());
-    EXPECT_TRUE(fs::exists(temp->path() + "s.zip/a.txt"));
+    // Stop pressed once the walk has delivered its row.
+    last = qvtest::RunSearch(r, temp->path(), {}, [](const qvtest::RunRecorder& out) { return !out.rows.empty(); });
+    EXPECT_EQ(brief(), V{"z.txt|1|T"});
+    EXPECT_TRUE(last.out.summary.cancelled);
+    EXPECT_TRUE(extracted().empty());
+}
+
+TEST_F(ArchiveTest, AStopInsideAnExtractionEndsItAndLeavesNoPartialMember)
+{
+    // A member big enough that its extraction is under way when the stop comes.
+    qvtest::makeZip(dir.path() + "big.zip", {{"huge.txt", std::string(256u << 20, 'n')}, {"later.txt", "needle"}});
+    qv::SearchRequest r;
+    r.StartDirectory = dir.path();
+    r.SearchText = "needle";
+    r.SearchZip = true;
+    qv::RunSetup setup;
+    setup.request = r;
+    setup.regex = qv::PrepareRequest(r).regex;
+    setup.targets.folders = {dir.path()};
+    setup.tempBase = temp->path();
+    qvtest::RunRecorder out;
+    qv::SearchRun run(setup, out);
+    run.start();
+    const std::string member = temp->path() + "1/big.zip/huge.txt";
+    std::error_code ec;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto written = [&] {
+        const auto size = fs::file_size(member, ec);
+        return !ec && size >= (1u << 20);
+    };
+    while (!written() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    run.requestStop();
+    run.wait();
+    ASSERT_EQ(out.finishedCalls, 1);
+    EXPECT_TRUE(out.summary.cancelled);
+    EXPECT_TRUE(out.rows.empty());
+    EXPECT_TRUE(extracted().empty()) << "neither the cut member nor a later one";
+    EXPECT_EQ(out.summary.extractionFolders, V{temp->path() + "1/"}); // still to be deleted
 }
 
 TEST(ArchiveExtractor, BombsByRatioAndSizeAreErrorsAndLeaveNoPartialFile)

@@ -6,10 +6,16 @@
 
 namespace {
 
-qv::FileResultRow row(const qvtest::TempDir& dir, const std::string& name, const std::string& type, std::size_t size,
-                      const std::string& matches = "1")
+qv::FileRow row(const qvtest::TempDir& dir, const std::string& name, const std::string& type, std::size_t size,
+                std::uint64_t matches = 1)
 {
-    return qv::FileResultRow{name, dir.path(), matches, type, std::to_string(size), "", ""};
+    return qv::FileRow{name, dir.path(), matches, type == "B" ? qv::FileType::Binary : qv::FileType::Text, size, 0, ""};
+}
+
+// A listed line as "number|text" (no number for a binary file's match).
+std::string brief(const qv::MatchLine& m)
+{
+    return (m.line ? std::to_string(*m.line) : std::string()) + "|" + m.text;
 }
 
 qv::ListingParameters params(std::string pattern, long long maxMatchLen = 300, long long maxMatches = 500)
@@ -26,9 +32,9 @@ TEST(ListMatches, TextLinesSplitAtTheFirstColon)
     text += "a:b\r\n";
     dir.write("t.txt", text);
     const auto listing = qv::ListMatches(row(dir, "t.txt", "T", text.size()), params(":"));
-    EXPECT_FALSE(listing.Binary);
-    ASSERT_EQ(listing.Rows.size(), 1U);
-    EXPECT_EQ(listing.Rows[0], (qv::MatchLineRow{"12", "a:b"}));
+    EXPECT_FALSE(listing.binary);
+    ASSERT_EQ(listing.lines.size(), 1U);
+    EXPECT_EQ(brief(listing.lines[0]), "12|a:b");
 }
 
 TEST(ListMatches, TheLimitCapsRowsButNotTheCount)
@@ -38,10 +44,10 @@ TEST(ListMatches, TheLimitCapsRowsButNotTheCount)
     for (int i = 0; i < 1200; ++i)
         text += "match " + std::to_string(i) + "\n";
     dir.write("t.txt", text);
-    const auto listing = qv::ListMatches(row(dir, "t.txt", "T", text.size(), "1200"), params("match"));
-    ASSERT_EQ(listing.Rows.size(), 500U);
-    EXPECT_EQ(listing.Rows.back(), (qv::MatchLineRow{"500", "match 499"}));
-    EXPECT_EQ(qv::ListMatches(row(dir, "t.txt", "T", text.size()), params("match", 300, 0)).Rows.size(), 0U);
+    const auto listing = qv::ListMatches(row(dir, "t.txt", "T", text.size(), 1200), params("match"));
+    ASSERT_EQ(listing.lines.size(), 500U);
+    EXPECT_EQ(brief(listing.lines.back()), "500|match 499");
+    EXPECT_EQ(qv::ListMatches(row(dir, "t.txt", "T", text.size()), params("match", 300, 0)).lines.size(), 0U);
 }
 
 TEST(ListMatches, BinaryMatchesWithContext)
@@ -51,12 +57,12 @@ TEST(ListMatches, BinaryMatchesWithContext)
     content.insert(5, std::string("\0\x01\x1f\x0b", 4)); // control characters vanish from the listing
     dir.write("b.bin", content);
     const auto listing = qv::ListMatches(row(dir, "b.bin", "B", content.size()), params("KEY"));
-    EXPECT_TRUE(listing.Binary);
-    ASSERT_EQ(listing.Rows.size(), 2U);
-    EXPECT_EQ(listing.Rows[0].LineNumber, "");
+    EXPECT_TRUE(listing.binary);
+    ASSERT_EQ(listing.lines.size(), 2U);
+    EXPECT_EQ(listing.lines[0].line, std::nullopt);
     // A match near the start shows its context from the first character, for 3 + 60 characters.
-    EXPECT_EQ(listing.Rows[0].Text, ("KEY at the start, then " + std::string(40, '.')).substr(0, 63));
-    EXPECT_EQ(listing.Rows[1].Text, std::string(30, '.') + "KEY in the middle" + std::string(16, '-'));
+    EXPECT_EQ(listing.lines[0].text, ("KEY at the start, then " + std::string(40, '.')).substr(0, 63));
+    EXPECT_EQ(listing.lines[1].text, std::string(30, '.') + "KEY in the middle" + std::string(16, '-'));
 }
 
 TEST(ListMatches, ABinaryMatchLongerThanTheLimitIsPassedOver)
@@ -65,9 +71,9 @@ TEST(ListMatches, ABinaryMatchLongerThanTheLimitIsPassedOver)
     const std::string content = std::string("\x01", 1) + std::string(400, 'x') + " y xxx";
     dir.write("b.bin", content);
     const auto listing = qv::ListMatches(row(dir, "b.bin", "B", content.size()), params("x+", 300));
-    ASSERT_EQ(listing.Rows.size(), 1U); // the 400-long one is not listed, "xxx" is
-    EXPECT_NE(listing.Rows[0].Text.find("y xxx"), std::string::npos);
-    EXPECT_EQ(qv::ListMatches(row(dir, "b.bin", "B", content.size()), params("x+", 300, 1)).Rows.size(), 1U);
+    ASSERT_EQ(listing.lines.size(), 1U); // the 400-long one is not listed, "xxx" is
+    EXPECT_NE(listing.lines[0].text.find("y xxx"), std::string::npos);
+    EXPECT_EQ(qv::ListMatches(row(dir, "b.bin", "B", content.size()), params("x+", 300, 1)).lines.size(), 1U);
 }
 
 TEST(ListMatches, OnlyTheRowsSizeIsReadAndWordPerfectBytesBecomeBlanks)
@@ -76,23 +82,23 @@ TEST(ListMatches, OnlyTheRowsSizeIsReadAndWordPerfectBytesBecomeBlanks)
     const std::string content = std::string("\xFFWPC", 4) + "a\x80" "b" + " tail KEY";
     dir.write("w.bin", content);
     const auto wp = qv::ListMatches(row(dir, "w.bin", "B", content.size()), params("a b"));
-    ASSERT_EQ(wp.Rows.size(), 1U);
-    EXPECT_EQ(wp.Rows[0].Text.substr(0, 7), "\xFFWPCa b");
+    ASSERT_EQ(wp.lines.size(), 1U);
+    EXPECT_EQ(wp.lines[0].text.substr(0, 7), "\xFFWPCa b");
     // The file grew since the run: what lies beyond the row's size is not listed.
-    EXPECT_TRUE(qv::ListMatches(row(dir, "w.bin", "B", 8), params("KEY")).Rows.empty());
+    EXPECT_TRUE(qv::ListMatches(row(dir, "w.bin", "B", 8), params("KEY")).lines.empty());
 }
 
 TEST(ListMatches, AVanishedFileListsNothing)
 {
     qvtest::TempDir dir;
-    EXPECT_TRUE(qv::ListMatches(row(dir, "gone.txt", "T", 10), params("x")).Rows.empty());
-    EXPECT_TRUE(qv::ListMatches(row(dir, "gone.bin", "B", 10), params("x")).Rows.empty());
+    EXPECT_TRUE(qv::ListMatches(row(dir, "gone.txt", "T", 10), params("x")).lines.empty());
+    EXPECT_TRUE(qv::ListMatches(row(dir, "gone.bin", "B", 10), params("x")).lines.empty());
 }
 
 TEST(MatchesLabel, OrdinaryFilesAndArchiveMembers)
 {
-    EXPECT_EQ(qv::MatchesLabel(qv::FileResultRow{"a.txt", "/docs/", "1", "T", "1", "", ""}), "Matches in: /docs/a.txt");
-    EXPECT_EQ(qv::MatchesLabel(qv::FileResultRow{"a.txt", "/docs/arch.zip", "1", "T", "1", "", "/tmp/q/ARCH.ZIP/a.txt"}),
+    EXPECT_EQ(qv::MatchesLabel(qv::FileRow{"a.txt", "/docs/", 1, qv::FileType::Text, 1, 0, ""}), "Matches in: /docs/a.txt");
+    EXPECT_EQ(qv::MatchesLabel(qv::FileRow{"a.txt", "/docs/arch.zip", 1, qv::FileType::Text, 1, 0, "/tmp/q/ARCH.ZIP/a.txt"}),
               "Matches in: a.txt (in /docs/arch.zip)");
 }
 

@@ -1,5 +1,6 @@
 // Classifying a file and counting it with one open.
 #include "search/SearchFile.h"
+#include "support/Engine.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-qv::CompiledPattern compile(std::string_view p)
-{
-    return std::get<qv::CompiledPattern>(qv::CompileRGrep(p, false));
-}
 
 TEST(ClassifyFile, ControlBytesInTheFirst2000BytesMakeABinaryFile)
 {
@@ -42,9 +38,11 @@ TEST(SearchFile, OneOpenServesClassificationAndCount)
     ASSERT_TRUE(f);
     EXPECT_EQ(f->ClassifyFile(), qv::FileType::Text);
     EXPECT_EQ(f->Size(), content.size());
-    EXPECT_TRUE(f->LastWrite().has_value());
-    qv::GrepEngine engine;
-    EXPECT_EQ(f->CountText(engine, compile("NEEDLE")), 2U);
+    EXPECT_GT(f->LastWrite(), 0);
+    qv::regex::LineSearch search(qvtest::Compile("NEEDLE", false));
+    const qv::CountResult r = f->CountText(search);
+    EXPECT_EQ(r.count, 2U);
+    EXPECT_TRUE(r.complete());
 }
 
 TEST(SearchFile, OnlyRegularFilesOpen)

@@ -101,13 +101,4 @@ TEST(SplitFileSpecs, MasksFromTheSpecificationText)
     EXPECT_EQ(qv::SplitFileSpecs("\t*.c\x01", false), (V{"*.C"}));
 }
 
-TEST(SearchHistory, NewestFirstDuplicatesKept)
-{
-    qv::SearchHistory h;
-    h.Insert("a");
-    h.Insert("b");
-    h.Insert("a");
-    EXPECT_EQ(h.Entries(), (std::vector<std::string>{"a", "b", "a"}));
-}
-
 } // namespace

@@ -1,9 +1,11 @@
-// The directory tree scanner: order, masks, the descent switch, and what a disk can hold.
-#include "search/TreeScanner.h"
+// The folder walk: order, masks, subfolders, stops, and what a disk can hold.
+#include "search/TreeWalker.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,29 +18,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Events of a scan as text: "D path" entered, "F path" file, "E path" done (paths relative to root).
+// Events of a walk as text: "D path" entered, "F path" file, "E path" done (paths relative to root).
 std::vector<std::string> scan(const std::string& root, const std::string& mask, bool subdirs = true)
 {
     std::vector<std::string> events;
-    qv::TTreeScanner t;
-    t.InitialDirectory = root;
-    t.FileMask = mask;
-    auto rel = [&](const std::string& p) { return p.substr(root.size()); };
-    t.OnDirectoryFound = [&](qv::TTreeScanner& s) {
-        events.push_back("D " + rel(s.FileFound()));
-        if (!subdirs)
-            s.KeepGoing = false;
+    qv::TreeWalker t;
+    auto rel = [&](const std::string& p) { return p.substr(std::min(root.size(), p.size())); };
+    t.onFolder = [&](const std::string& path) { events.push_back("D " + rel(path)); };
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name) {
+        events.push_back("F " + rel(folder->path + name));
     };
-    t.OnFileFound = [&](qv::TTreeScanner& s) { events.push_back("F " + rel(s.FileFound())); };
-    t.OnDirectoryDone = [&](qv::TTreeScanner& s) { events.push_back("E " + rel(s.FileFound())); };
-    t.Scan();
-    EXPECT_FALSE(t.SearchInProgress());
+    t.onFolderDone = [&](const std::string& path) { events.push_back("E " + rel(path)); };
+    t.walk(root, mask, subdirs);
     return events;
 }
 
 using V = std::vector<std::string>;
 
-TEST(TTreeScanner, FilesBeforeSubdirectoriesInCaseInsensitiveOrderDepthFirst)
+TEST(TreeWalker, FilesBeforeSubdirectoriesInCaseInsensitiveOrderDepthFirst)
 {
     qvtest::TempDir d;
     d.write("b.txt", "");
@@ -47,78 +44,82 @@ TEST(TTreeScanner, FilesBeforeSubdirectoriesInCaseInsensitiveOrderDepthFirst)
     d.write("sub2/z.txt", "");
     d.write("Sub1/y.txt", "");
     d.write("Sub1/deep/x.txt", "");
-    // FileFound is not reset for "done": it still names the last file reported.
     EXPECT_EQ(scan(d.path(), "*.txt"), (V{"D ", "F A.txt", "F b.txt", "F c.TXT", "D Sub1/", "F Sub1/y.txt", "D Sub1/deep/",
-                                          "F Sub1/deep/x.txt", "E Sub1/deep/x.txt", "E Sub1/deep/x.txt", "D sub2/",
-                                          "F sub2/z.txt", "E sub2/z.txt", "E sub2/z.txt"}));
+                                          "F Sub1/deep/x.txt", "E Sub1/deep/", "E Sub1/", "D sub2/", "F sub2/z.txt",
+                                          "E sub2/", "E "}));
 }
 
-TEST(TTreeScanner, NamesThatDifferOnlyByCaseAreBothReported)
+TEST(TreeWalker, NamesThatDifferOnlyByCaseAreBothReported)
 {
     qvtest::TempDir d;
     d.write("readme.txt", "");
     d.write("README.TXT", "");
     d.write("ReadMe.txt", "");
     const V events = scan(d.path(), "*.*");
-    EXPECT_EQ(events, (V{"D ", "F README.TXT", "F ReadMe.txt", "F readme.txt", "E readme.txt"}));
+    EXPECT_EQ(events, (V{"D ", "F README.TXT", "F ReadMe.txt", "F readme.txt", "E "}));
 }
 
-TEST(TTreeScanner, TheMaskAppliesToFilesOnly)
+TEST(TreeWalker, TheMaskAppliesToFilesOnly)
 {
     qvtest::TempDir d;
     d.write("dir.txt.d/inner.txt", "");
     d.write("nomatch/inner.txt", "");
     d.write("top.doc", "");
-    EXPECT_EQ(scan(d.path(), "*.TXT"), (V{"D ", "D dir.txt.d/", "F dir.txt.d/inner.txt", "E dir.txt.d/inner.txt", "D nomatch/",
-                                          "F nomatch/inner.txt", "E nomatch/inner.txt", "E nomatch/inner.txt"}));
+    EXPECT_EQ(scan(d.path(), "*.TXT"), (V{"D ", "D dir.txt.d/", "F dir.txt.d/inner.txt", "E dir.txt.d/", "D nomatch/",
+                                          "F nomatch/inner.txt", "E nomatch/", "E "}));
     // An empty mask reports no files but still enters every directory.
-    EXPECT_EQ(scan(d.path(), ""), (V{"D ", "D dir.txt.d/", "E dir.txt.d/", "D nomatch/", "E nomatch/", "E nomatch/"}));
+    EXPECT_EQ(scan(d.path(), ""), (V{"D ", "D dir.txt.d/", "E dir.txt.d/", "D nomatch/", "E nomatch/", "E "}));
 }
 
-TEST(TTreeScanner, ClearingKeepGoingAtTheStartLimitsTheWalkToItsOwnFiles)
+TEST(TreeWalker, WithoutSubfoldersOnlyTheStartFoldersOwnFiles)
 {
     qvtest::TempDir d;
     d.write("a.txt", "");
     d.write("b.txt", "");
     d.write("sub/c.txt", "");
-    EXPECT_EQ(scan(d.path(), "*.*", false), (V{"D ", "F a.txt", "F b.txt", "E b.txt"}));
+    EXPECT_EQ(scan(d.path(), "*.*", false), (V{"D ", "F a.txt", "F b.txt", "E "}));
 }
 
-TEST(TTreeScanner, ClearingKeepGoingInAFileHandlerStillReportsTheRestOfThatDirectory)
+TEST(TreeWalker, AStopEndsTheWalkAtOnce)
 {
     qvtest::TempDir d;
-    d.write("a.txt", "");
-    d.write("b.txt", "");
-    d.write("sub/c.txt", "");
-    qv::TTreeScanner t;
-    t.InitialDirectory = d.path();
-    t.FileMask = "*.*";
-    V files;
-    int done = 0;
-    t.OnFileFound = [&](qv::TTreeScanner& s) {
-        files.push_back(s.FileFound().substr(d.path().size()));
-        s.KeepGoing = false;
+    for (int i = 0; i < 20; ++i)
+        d.write("d" + std::to_string(i) + "/f.txt", "");
+    std::stop_source stop;
+    qv::TreeWalker t(stop.get_token());
+    int files = 0;
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&) {
+        if (++files == 3)
+            stop.request_stop();
     };
-    t.OnDirectoryDone = [&](qv::TTreeScanner&) { ++done; };
-    t.Scan();
-    EXPECT_EQ(files, (V{"a.txt", "b.txt"}));
-    EXPECT_EQ(done, 1);
-    // A new scan sets KeepGoing again.
-    files.clear();
-    t.OnFileFound = [&](qv::TTreeScanner& s) { files.push_back(s.FileFound()); };
-    t.Scan();
-    EXPECT_EQ(files.size(), 3U);
+    t.walk(d.path(), "*", true);
+    EXPECT_EQ(files, 3);
 }
 
-TEST(TTreeScanner, HiddenFilesAndFoldersAreIncluded)
+TEST(TreeWalker, AFileIsOpenedThroughItsFolderEvenAfterTheWalkLetGoOfIt)
+{
+    qvtest::TempDir d;
+    d.write("sub/f.txt", "content");
+    qv::TreeWalker t;
+    std::vector<std::pair<std::shared_ptr<const qv::OpenFolder>, std::string>> kept;
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name) { kept.emplace_back(folder, name); };
+    t.walk(d.path(), "*", true);
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(kept[0].first->path, d.path() + "sub/");
+    const int fd = ::openat(kept[0].first->fd.get(), kept[0].second.c_str(), O_RDONLY);
+    EXPECT_GE(fd, 0);
+    ::close(fd);
+}
+
+TEST(TreeWalker, HiddenFilesAndFoldersAreIncluded)
 {
     qvtest::TempDir d;
     d.write(".hidden", "");
     d.write(".cache/x", "");
-    EXPECT_EQ(scan(d.path(), "*"), (V{"D ", "F .hidden", "D .cache/", "F .cache/x", "E .cache/x", "E .cache/x"}));
+    EXPECT_EQ(scan(d.path(), "*"), (V{"D ", "F .hidden", "D .cache/", "F .cache/x", "E .cache/", "E "}));
 }
 
-TEST(TTreeScanner, LinksAreFollowedButNeverInALoop)
+TEST(TreeWalker, LinksAreFollowedButNeverInALoop)
 {
     qvtest::TempDir d;
     d.write("real/f.txt", "");
@@ -127,11 +128,10 @@ TEST(TTreeScanner, LinksAreFollowedButNeverInALoop)
     fs::create_symlink(d.path() + "real/f.txt", d.path() + "lf.txt");
     fs::create_symlink(d.path() + "gone", d.path() + "dangling.txt");
     const V events = scan(d.path(), "*.txt");
-    EXPECT_EQ(events, (V{"D ", "F lf.txt", "D alias/", "F alias/f.txt", "E alias/f.txt", "D real/", "F real/f.txt",
-                         "E real/f.txt", "E real/f.txt"}));
+    EXPECT_EQ(events, (V{"D ", "F lf.txt", "D alias/", "F alias/f.txt", "E alias/", "D real/", "F real/f.txt", "E real/", "E "}));
 }
 
-TEST(TTreeScanner, FifosSocketsAndDevicesAreNeverReported)
+TEST(TreeWalker, FifosSocketsAndDevicesAreNeverReported)
 {
     qvtest::TempDir d;
     ASSERT_EQ(::mkfifo((d.path() + "pipe.txt").c_str(), 0600), 0);
@@ -143,11 +143,11 @@ TEST(TTreeScanner, FifosSocketsAndDevicesAreNeverReported)
     ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     fs::create_symlink("/dev/null", d.path() + "null.txt");
     d.write("plain.txt", "");
-    EXPECT_EQ(scan(d.path(), "*.txt"), (V{"D ", "F plain.txt", "E plain.txt"}));
+    EXPECT_EQ(scan(d.path(), "*.txt"), (V{"D ", "F plain.txt", "E "}));
     ::close(s);
 }
 
-TEST(TTreeScanner, AnUnreadableFolderYieldsNothingAndTheWalkGoesOn)
+TEST(TreeWalker, AnUnreadableFolderYieldsNothingAndTheWalkGoesOn)
 {
     qvtest::TempDir d;
     d.write("a/secret.txt", "");
@@ -156,19 +156,19 @@ TEST(TTreeScanner, AnUnreadableFolderYieldsNothingAndTheWalkGoesOn)
     ::chmod((d.path() + "a").c_str(), 0);
     const int status = qvtest::asNobody([&] {
         const V events = scan(d.path(), "*.txt");
-        return events == V{"D ", "D a/", "E a/", "D b/", "F b/open.txt", "E b/open.txt", "E b/open.txt"} ? 0 : 1;
+        return events == V{"D ", "D a/", "E a/", "D b/", "F b/open.txt", "E b/", "E "} ? 0 : 1;
     });
     ::chmod((d.path() + "a").c_str(), 0755);
     EXPECT_EQ(status, 0);
 }
 
-TEST(TTreeScanner, AMissingStartFolderIsAnEmptyWalk)
+TEST(TreeWalker, AMissingStartFolderIsAnEmptyWalk)
 {
     qvtest::TempDir d;
     EXPECT_EQ(scan(d.path() + "nope/", "*.*"), (V{"D ", "E "}));
 }
 
-TEST(TTreeScanner, OddNamesAreReportedAsTheirExactBytes)
+TEST(TreeWalker, OddNamesAreReportedAsTheirExactBytes)
 {
     qvtest::TempDir d;
     const std::string names[] = {"with blank.txt", "new\nline.txt", std::string("bad\xff\xfe.txt"), std::string(251, 'n') + ".txt"};
@@ -186,31 +186,14 @@ TEST(TTreeScanner, OddNamesAreReportedAsTheirExactBytes)
     EXPECT_EQ(found, expected);
 }
 
-TEST(TTreeScanner, InitialDirectoryIsNormalised)
+TEST(TreeWalker, TheStartFolderIsNormalised)
 {
-    using qv::TTreeScanner;
-    EXPECT_EQ(TTreeScanner::NormaliseDirectory("/usr/share"), "/usr/share/");
-    EXPECT_EQ(TTreeScanner::NormaliseDirectory("/usr/share/"), "/usr/share/");
-    EXPECT_EQ(TTreeScanner::NormaliseDirectory("/"), "/");
-    EXPECT_EQ(TTreeScanner::NormaliseDirectory("").back(), '/');
-    EXPECT_EQ(TTreeScanner::NormaliseDirectory(""), qv::platform::CurrentDirectory());
-}
-
-TEST(TTreeScanner, EventsArePumpedOncePerDirectory)
-{
-    qvtest::TempDir d;
-    d.write("a/x", "");
-    d.write("b/y", "");
-    qv::TTreeScanner t;
-    t.InitialDirectory = d.path();
-    t.FileMask = "*";
-    int pumps = 0;
-    bool inProgress = false;
-    t.ProcessEvents = [&] { ++pumps; };
-    t.OnFileFound = [&](qv::TTreeScanner& s) { inProgress = s.SearchInProgress(); };
-    t.Scan();
-    EXPECT_EQ(pumps, 3);
-    EXPECT_TRUE(inProgress);
+    using qv::TreeWalker;
+    EXPECT_EQ(TreeWalker::NormaliseDirectory("/usr/share"), "/usr/share/");
+    EXPECT_EQ(TreeWalker::NormaliseDirectory("/usr/share/"), "/usr/share/");
+    EXPECT_EQ(TreeWalker::NormaliseDirectory("/"), "/");
+    EXPECT_EQ(TreeWalker::NormaliseDirectory("").back(), '/');
+    EXPECT_EQ(TreeWalker::NormaliseDirectory(""), qv::platform::CurrentDirectory());
 }
 
 } // namespace

@@ -34,16 +34,9 @@ std::vector<std::uint64_t> listedLines(qv::regex::LineSearch& search, std::strin
     const auto contents = contentsOf(text);
     std::vector<std::uint64_t> numbers;
     while (search.next()) {
-        std::string_view l = search.line();
-        if (l.size() < 2 || l.substr(l.size() - 2) != "\r\n") {
-            fault = "listed line without CR LF: " + Escaped(l);
-            break;
-        }
-        l.remove_suffix(2);
-        const auto colon = l.find(':');
-        const std::uint64_t n = std::stoull(std::string(l.substr(0, colon)));
+        const std::uint64_t n = search.lineNumber();
         numbers.push_back(n);
-        const std::string_view got = l.substr(colon + 1);
+        const std::string_view got = search.lineText();
         if (n < 1 || n > contents.size())
             fault = "listed line number out of range: " + std::to_string(n);
         else if (exactText ? got != contents[n - 1] : got != contents[n - 1].substr(0, got.size()))
@@ -62,7 +55,7 @@ int memoryFile(std::string_view text)
     return fd;
 }
 
-Pairs bufferMatches(const std::shared_ptr<qv::regex::Regex>& regex, qv::regex::TextSource& source, std::size_t textSize,
+Pairs bufferMatches(const qv::regex::RegexPtr& regex, qv::regex::TextSource& source, std::size_t textSize,
                     std::size_t maxMatches)
 {
     qv::regex::BufferSearch search(regex, source);
@@ -92,7 +85,7 @@ const std::vector<Variant>& EngineVariants()
     return variants;
 }
 
-PathResults RunAllPaths(const std::shared_ptr<qv::regex::Regex>& regex, std::string_view text, std::size_t maxMatches)
+PathResults RunAllPaths(const qv::regex::RegexPtr& regex, std::string_view text, std::size_t maxMatches)
 {
     PathResults r;
     qv::regex::LineSearch list(regex);

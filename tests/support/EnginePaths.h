@@ -34,7 +34,7 @@ struct PathResults {
 };
 
 // At most `maxMatches` buffer matches are collected per path.
-PathResults RunAllPaths(const std::shared_ptr<qv::regex::Regex>& regex, std::string_view text, std::size_t maxMatches = 200);
+PathResults RunAllPaths(const qv::regex::RegexPtr& regex, std::string_view text, std::size_t maxMatches = 200);
 
 // Text with CR and LF spelled out, for messages.
 std::string Escaped(std::string_view s);

@@ -18,28 +18,32 @@ TEST_F(WindowFixture, DirectoryListingShowsOrdinaryFilesAndAppendsTheChosen)
     dir.mkdir("folder");
     ::mkfifo((dir.path() + "pipe").c_str(), 0600);
     auto w = openOnFolder();
-    qv::TfrmDirListing d(*w);
-    EXPECT_EQ(d.windowTitle(), "Files in Directory");
-    ASSERT_EQ(d.File1->count(), 2);
-    EXPECT_EQ(d.File1->item(0)->text(), "a.txt");
-    EXPECT_EQ(d.File1->item(1)->text(), "b.doc");
-    d.File1->item(0)->setSelected(true);
+    withDialog<qv::TfrmDirListing>([&] { w->Dir1MouseDown(); }, [&](qv::TfrmDirListing& d) {
+        EXPECT_EQ(d.windowTitle(), "Files in Directory");
+        ASSERT_EQ(d.File1->count(), 2);
+        EXPECT_EQ(d.File1->item(0)->text(), "a.txt");
+        EXPECT_EQ(d.File1->item(1)->text(), "b.doc");
+        d.File1->item(0)->setSelected(true);
+        d.File1->item(1)->setSelected(true);
+        d.cmdSelectClick();
+        EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc");
+        d.cmdSelectClick(); // the selection stays: the same names again
+        EXPECT_EQ(d.lblDirName1->text(), QString::fromStdString(dir.path()));
+        EXPECT_EQ(d.lblDirName2->text(), "");
+    });
+    EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc,a.txt,b.doc");
+    // From an empty specification the names come without a leading comma.
+    qv::TfrmDirListing d(dir.path(), QString(), QPoint(0, 0), nullptr);
     d.File1->item(1)->setSelected(true);
     d.cmdSelectClick();
-    EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc");
-    w->txtFilespec->clear();
-    d.cmdSelectClick();
-    d.cmdSelectClick(); // the selection stays: the same names again
-    EXPECT_EQ(w->txtFilespec->text(), "a.txt,b.doc,a.txt,b.doc");
-    EXPECT_EQ(d.lblDirName1->text(), QString::fromStdString(dir.path()));
-    EXPECT_EQ(d.lblDirName2->text(), "");
+    EXPECT_EQ(d.fileSpecs(), "b.doc");
 }
 
 TEST_F(WindowFixture, DirectoryListingOfTheDesktopNodeIsEmpty)
 {
     auto w = open({});
     w->Dir1->setCurrentIndex(w->Dir1->folders().firstNode());
-    qv::TfrmDirListing d(*w);
+    qv::TfrmDirListing d(w->Dir1->selectedPath(), w->txtFilespec->text(), QPoint(0, 0), w.get());
     EXPECT_EQ(d.File1->count(), 0);
     EXPECT_EQ(d.lblDirName1->text(), "");
     EXPECT_EQ(d.lblDirName2->text(), "");

@@ -72,7 +72,7 @@ TEST_F(FileActionsTest, ViewCaptionsForFilesAndArchiveMembers)
     w->lstFiles1->selectRow(1);
     seen = viewerOf([&] { w->View1Click(); });
     EXPECT_EQ(seen.first, QString::fromStdString("File Viewer - m.txt (in " + dir.path() + "arch.zip)"));
-    EXPECT_EQ(w->state().CurrentFilePath, w->state().search.TempBase + "arch.zip/m.txt");
+    EXPECT_EQ(w->state().CurrentFilePath, w->state().TempBase + "1/arch.zip/m.txt");
     EXPECT_TRUE(messages.boxes.empty()); // View never asks
 }
 
@@ -113,7 +113,7 @@ TEST_F(FileActionsTest, OpenAndEditAskFirstForArchiveMembers)
     EXPECT_EQ(messages.boxes[0].text, "When opening or editing a file extracted from a Zip file,\nyou are working on a temporary copy of "
                                       "the extracted file.\nAny changes you make will NOT be saved to the original Zip file.\n"
                                       "Do you want to proceed?");
-    EXPECT_EQ(w->state().CurrentFilePath, w->state().search.TempBase + "arch.zip/m.txt"); // stored although declined
+    EXPECT_EQ(w->state().CurrentFilePath, w->state().TempBase + "1/arch.zip/m.txt"); // stored although declined
     messages.answers = {qv::MessageAnswer::Yes};
     w->Open1Click();
     EXPECT_EQ(launcher.opened.size(), 1U);
@@ -123,7 +123,7 @@ TEST_F(FileActionsTest, EditPassesAPathWithBlanksAsOneArgument)
 {
     dir.write("with blank.txt", "x\n");
     auto w = openWithLauncher();
-    w->state().search.Preferences.Editor = "\"/opt/my editor/ed\" --new-window";
+    w->state().Preferences.Editor = "\"/opt/my editor/ed\" --new-window";
     search(*w, "x");
     w->lstFiles1->selectRow(0);
     w->Edit1Click();

@@ -18,7 +18,7 @@ protected:
     std::unique_ptr<qv::TfrmPreferences> dialog(qv::TfrmMain& w)
     {
         qv::Choosers choosers{[this](QWidget*, const QFont&) { return nextFont; }, [this](QWidget*, const QColor&) { return nextColor; }, {}};
-        return std::make_unique<qv::TfrmPreferences>(w.state().search.Preferences, w.registry(), messages, choosers,
+        return std::make_unique<qv::TfrmPreferences>(w.state().Preferences, w.registry(), messages, choosers,
                                                      [&w] { w.applyMatchFont(); }, &w);
     }
     qv::PreferenceSet stored()
@@ -128,20 +128,20 @@ TEST_F(PreferencesTest, CancelledChoosersChangeNothingAndCancelWritesNothing)
     auto d = dialog(*w);
     d->cmdMatchFontClick();
     d->cmdTextColorClick();
-    EXPECT_EQ(w->state().search.Preferences.MatchFontName, "MS Sans Serif");
-    EXPECT_EQ(w->state().search.Preferences.ViewerTextColor, 0);
+    EXPECT_EQ(w->state().Preferences.MatchFontName, "MS Sans Serif");
+    EXPECT_EQ(w->state().Preferences.ViewerTextColor, 0);
     QFont chosen(QStringLiteral("DejaVu Sans"));
     chosen.setPointSize(11);
     nextFont = chosen;
     nextColor = QColor(0x11, 0x22, 0x33);
     d->cmdViewerFontClick();
     d->cmdHighColorClick();
-    EXPECT_EQ(w->state().search.Preferences.ViewerFontSize, 11);
+    EXPECT_EQ(w->state().Preferences.ViewerFontSize, 11);
     EXPECT_EQ(d->lblViewerFont->text(), "DejaVu Sans, 11 points");
-    EXPECT_EQ(w->state().search.Preferences.ViewerHighColor, 0x00332211); // red in the low byte
+    EXPECT_EQ(w->state().Preferences.ViewerHighColor, 0x00332211); // red in the low byte
     d->cmdCancelClick();
     EXPECT_EQ(stored().ViewerFontSize, 10); // nothing written ...
-    EXPECT_EQ(w->state().search.Preferences.ViewerFontSize, 11); // ... though kept in memory
+    EXPECT_EQ(w->state().Preferences.ViewerFontSize, 11); // ... though kept in memory
 }
 
 TEST_F(PreferencesTest, OkByItsAccessKeyTakesTheFieldStillBeingTyped)
@@ -155,7 +155,7 @@ TEST_F(PreferencesTest, OkByItsAccessKeyTakesTheFieldStillBeingTyped)
     // The access key clicks OK without the field being left first (the offscreen platform does not
     // route key shortcuts to a dialog, so the key's click is made directly).
     EXPECT_EQ(d->cmdOK->shortcut(), QKeySequence(QStringLiteral("Alt+O")));
-    ASSERT_EQ(w->state().search.Preferences.StartupDir, "");
+    ASSERT_EQ(w->state().Preferences.StartupDir, "");
     d->cmdOK->click();
     EXPECT_EQ(stored().StartupDir, dir.path() + "start");
     EXPECT_EQ(d->result(), QDialog::Accepted);

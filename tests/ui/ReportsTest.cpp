@@ -64,17 +64,17 @@ protected:
         const std::string pdf = out.path() + "report" + std::to_string(++pdfs) + ".pdf";
         w.printer().setOutputFormat(QPrinter::PdfFormat);
         w.printer().setOutputFileName(QString::fromStdString(pdf));
-        w.state().ReportChoice = choice;
-        w.state().ReportPreview = false;
-        w.state().ExportFileName.clear();
+        w.state().Report.choice = choice;
+        w.state().Report.preview = false;
+        w.state().Report.exportFile.clear();
         w.ProduceReport();
         return pdf;
     }
     std::string exportText(qv::TfrmMain& w, int choice)
     {
         const std::string file = out.path() + "export.txt";
-        w.state().ReportChoice = choice;
-        w.state().ExportFileName = file;
+        w.state().Report.choice = choice;
+        w.state().Report.exportFile = file;
         w.ProduceReport();
         return qvtest::readFile(file);
     }
@@ -143,10 +143,10 @@ TEST_F(ReportsTest, ThePrintFontReachesEveryFieldAndHeadingsStayBold)
 {
     writeFiles(2);
     auto w = searched("hello");
-    w->state().search.Preferences.PrintFontName = "DejaVu Sans Mono";
-    w->state().search.Preferences.PrintFontSize = 8;
+    w->state().Preferences.PrintFontName = "DejaVu Sans Mono";
+    w->state().Preferences.PrintFontSize = 8;
     const std::string small = printToPdf(*w, 0);
-    w->state().search.Preferences.PrintFontSize = 12;
+    w->state().Preferences.PrintFontSize = 12;
     const std::string large = printToPdf(*w, 0);
     const std::string fonts = output("pdffonts " + quote(large));
     EXPECT_NE(fonts.find("DejaVuSansMono-Bold"), std::string::npos) << fonts;
@@ -168,7 +168,7 @@ TEST_F(ReportsTest, TheDialogKeepsItsChoiceBetweenOpenings)
         w->frmPrint->cmdCancel->click();
     });
     w->cmdPrintClick();
-    EXPECT_EQ(w->state().ReportChoice, -1);
+    EXPECT_EQ(w->state().Report.choice, -1);
     int seen = -1;
     QTimer::singleShot(0, w.get(), [&] {
         seen = w->frmPrint->choice();
@@ -193,14 +193,14 @@ TEST_F(ReportsTest, MatchesOfTheSelectedFileNeedASelectedFile)
         EXPECT_EQ(messages.boxes[0].caption, "Error");
         EXPECT_EQ(messages.boxes[0].text, "No file is currently selected");
         EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::Warning);
-        EXPECT_EQ(w->state().ReportChoice, -1);
+        EXPECT_EQ(d.request().choice, -1);
         EXPECT_TRUE(d.isVisible());
     }
     w->lstFiles1->selectRow(1);
     d.cmdPreview->click();
     EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(w->state().ReportChoice, 1);
-    EXPECT_TRUE(w->state().ReportPreview);
+    EXPECT_EQ(d.request().choice, 1);
+    EXPECT_TRUE(d.request().preview);
 }
 
 TEST_F(ReportsTest, ExportToFileThroughTheDialogAndItsCancel)
@@ -225,7 +225,7 @@ TEST_F(ReportsTest, ExportToFileThroughTheDialogAndItsCancel)
     ::unlink(file.c_str());
     QTimer::singleShot(0, w.get(), [&] { w->frmPrint->cmdFile->click(); });
     w->cmdPrintClick();
-    EXPECT_EQ(w->state().ReportChoice, -1);
+    EXPECT_EQ(w->state().Report.choice, -1);
     EXPECT_NE(::access(file.c_str(), F_OK), 0);
 }
 
@@ -233,8 +233,8 @@ TEST_F(ReportsTest, AnExportThatCannotBeWrittenSaysSo)
 {
     writeFiles(1);
     auto w = searched("hello");
-    w->state().ReportChoice = 0;
-    w->state().ExportFileName = out.path() + "missing/report.txt";
+    w->state().Report.choice = 0;
+    w->state().Report.exportFile = out.path() + "missing/report.txt";
     w->ProduceReport();
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].caption, "Error");
@@ -249,7 +249,7 @@ TEST_F(ReportsTest, AllFilesAreListedAgainWithinMaxMatchesWhileTheSelectedFileSh
     w->lstFiles1->selectRow(0);
     w->ListMatches1();
     ASSERT_EQ(w->lines1.rows().size(), 5u);
-    w->state().search.Preferences.MaxMatches = 2;
+    w->state().Preferences.MaxMatches = 2;
     const auto all = crlfLines(exportText(*w, 2));
     ASSERT_EQ(all.size(), 4u); // header, heading, two lines
     EXPECT_EQ(all[1], "    " + dir.path() + "five.txt - 5 matches");
@@ -278,7 +278,7 @@ TEST_F(ReportsTest, TheFileListPrintsInTheListsOrderAndTheHeaderAsTheInputsAreNo
     const std::string other = dir.mkdir("other");
     auto w = searched("x");
     w->lstFiles1ColumnClick(qv::FileResultModel::SizeColumn);
-    if (w->files1.rows().front().FileName != "large.txt")
+    if (w->files1.rows().front().name != "large.txt")
         w->lstFiles1ColumnClick(qv::FileResultModel::SizeColumn);
     w->txtFilespec->setText("*.log");
     ASSERT_TRUE(w->Dir1->selectPath(other));
@@ -330,9 +330,9 @@ TEST_F(ReportsTest, ThePreviewShowsThePagesOfTheReport)
         }
     });
     poll.start();
-    w->state().ReportChoice = 0;
-    w->state().ReportPreview = true;
-    w->state().ExportFileName.clear();
+    w->state().Report.choice = 0;
+    w->state().Report.preview = true;
+    w->state().Report.exportFile.clear();
     w->ProduceReport();
     EXPECT_EQ(pages, 2);
 }

@@ -77,11 +77,11 @@ int main(int argc, char** argv)
     for (const auto& r : reports) {
         w.printer().setOutputFormat(QPrinter::PdfFormat);
         w.printer().setOutputFileName(out + "/" + r.name + ".pdf");
-        w.state().ReportChoice = r.choice;
-        w.state().ReportPreview = false;
-        w.state().ExportFileName.clear();
+        w.state().Report.choice = r.choice;
+        w.state().Report.preview = false;
+        w.state().Report.exportFile.clear();
         w.ProduceReport();
-        w.state().ExportFileName = QString(out + "/" + r.name + ".txt").toStdString();
+        w.state().Report.exportFile = QString(out + "/" + r.name + ".txt").toStdString();
         w.ProduceReport();
         std::fprintf(stderr, "saved %s/%s.pdf and .txt\n", qPrintable(out), r.name);
     }

@@ -50,25 +50,28 @@ TEST_F(SearchesDialogTest, ListingRetrievingAndTheMissingFolder)
                                 qv::RecordText({"", "no folder", "*.*", "X"}));
     w->chkSearchListed->setEnabled(true);
     w->chkSearchListed->setChecked(true);
-    qv::TfrmSearches d(*w);
-    d.FormActivate();
-    ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
-    EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(1), "*.c,*.h");
-    EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(2), "quoted \"");
-    EXPECT_TRUE(d.cmdRetrieve->isEnabled());
-    EXPECT_EQ(d.lstSearches->currentItem(), d.lstSearches->topLevelItem(0));
-
-    d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
-    d.RetrieveSelected();
-    EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
-    EXPECT_EQ(w->Dir1->selectedPath(), dir.path()); // the previous folder again
-    d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(2));
-    d.RetrieveSelected();
-    EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
-
     w->cboSearch->addItem("history");
-    d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(0));
-    d.RetrieveSelected();
+    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); }, [&](qv::TfrmSearches& d) {
+        d.FormActivate(); // offscreen, a modal dialog need not become the active window
+        ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
+        EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(1), "*.c,*.h");
+        EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(2), "quoted \"");
+        EXPECT_TRUE(d.cmdRetrieve->isEnabled());
+        EXPECT_EQ(d.lstSearches->currentItem(), d.lstSearches->topLevelItem(0));
+
+        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
+        d.RetrieveSelected();
+        EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
+        EXPECT_EQ(w->Dir1->selectedPath(), dir.path()); // the previous folder again
+        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(2));
+        d.RetrieveSelected();
+        EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
+        EXPECT_TRUE(d.isVisible());
+
+        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(0));
+        d.RetrieveSelected();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
     EXPECT_EQ(w->Dir1->selectedPath(), dir.path() + "other/");
     EXPECT_EQ(w->cboSearch->currentText(), "quoted \"");
     EXPECT_EQ(w->txtFilespec->text(), "*.c,*.h");
@@ -77,7 +80,6 @@ TEST_F(SearchesDialogTest, ListingRetrievingAndTheMissingFolder)
                  w->chkLiteral->isChecked());
     EXPECT_TRUE(w->chkSearchListed->isChecked()); // untouched
     EXPECT_EQ(w->cboSearch->count(), 1);          // the history too
-    EXPECT_EQ(d.result(), QDialog::Accepted);
 }
 
 TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
@@ -88,7 +90,7 @@ TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
     w->SaveSearch1Click();
     w->cboSearch->setCurrentText("SAME");
     w->SaveSearch1Click();
-    qv::TfrmSearches d(*w);
+    qv::TfrmSearches d(w->registry(), messages, [](const std::string&) { return true; }, w.get());
     d.FormActivate();
     ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
     d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
@@ -105,7 +107,7 @@ TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
 TEST_F(SearchesDialogTest, AnEmptyStoreGivesADisabledList)
 {
     auto w = openOnFolder();
-    qv::TfrmSearches d(*w);
+    qv::TfrmSearches d(w->registry(), messages, [](const std::string&) { return true; }, w.get());
     d.FormActivate();
     EXPECT_EQ(d.lstSearches->topLevelItemCount(), 0);
     EXPECT_FALSE(d.lstSearches->isEnabled());

@@ -20,7 +20,7 @@ protected:
     {
         qv::TfrmViewer::Input in;
         in.path = dir.path() + name;
-        in.row = qv::FileResultRow{name, dir.path(), "1", type, std::to_string(sizeOf(in.path)), "", ""};
+        in.row = qv::FileRow{name, dir.path(), 1, type == "B" ? qv::FileType::Binary : qv::FileType::Text, static_cast<std::uint64_t>(sizeOf(in.path)), 0, ""};
         in.pattern = pattern;
         in.caseSensitive = caseSensitive;
         in.preferences = prefs;
@@ -184,7 +184,7 @@ TEST_F(ViewerTest, FilesThatCannotBeShownAreReported)
     dir.write("short.bin", "\x01 abc");
     qv::TfrmViewer::Input in;
     in.path = dir.path() + "short.bin";
-    in.row = qv::FileResultRow{"short.bin", dir.path(), "1", "B", "500", "", ""}; // it shrank since
+    in.row = qv::FileRow{"short.bin", dir.path(), 1, qv::FileType::Binary, 500, 0, ""}; // it shrank since
     in.pattern = "abc";
     in.preferences = prefs;
     qv::TfrmViewer shrunk(in, messages);

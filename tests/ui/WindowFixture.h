@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace qvtest {
@@ -34,18 +37,46 @@ protected:
 
     std::unique_ptr<qv::TfrmMain> openOnFolder() { return open({QString::fromStdString(dir.path())}); }
 
+    // Types the text, clicks Search and lets the window run until the search has ended.
     static void search(qv::TfrmMain& w, const QString& text)
     {
         w.cboSearch->setCurrentText(text);
         w.cmdSearch->click();
+        waitForRunEnd(w);
+    }
+
+    static void waitForRunEnd(qv::TfrmMain& w)
+    {
         QApplication::processEvents();
+        for (int i = 0; i < 60000 && w.searching(); ++i)
+            QTest::qWait(1);
+        EXPECT_FALSE(w.searching()) << "the search did not end";
+    }
+
+    // Runs `act` on the modal dialog of type T once the window has opened it (with `open`).
+    template <class T>
+    static void withDialog(const std::function<void()>& open, const std::function<void(T&)>& act)
+    {
+        bool acted = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+            EXPECT_NE(d, nullptr);
+            if (d == nullptr)
+                return;
+            acted = true;
+            act(*d);
+            if (d->isVisible())
+                d->reject();
+        });
+        open();
+        EXPECT_TRUE(acted);
     }
 
     static std::vector<std::string> names(const qv::TfrmMain& w)
     {
         std::vector<std::string> n;
         for (const auto& r : w.files1.rows())
-            n.push_back(r.FileName);
+            n.push_back(r.name);
         return n;
     }
 

@@ -29,6 +29,11 @@ struct FileId {
 
 std::optional<FileId> IdOf(const std::string& path);
 
+// Whether an open file or folder lies on one of the kernel's pseudo file systems (proc, sysfs,
+// cgroup, debugfs, tracefs and the like), told by the file system's type: their files are made
+// up as they are read and may never end.
+bool OnPseudoFileSystem(int fd);
+
 // The process's current directory, ending in "/"; "/" when it cannot be read.
 std::string CurrentDirectory();
 

@@ -5,11 +5,20 @@
 
 namespace qv::regex {
 
-BufferSearch::BufferSearch(std::shared_ptr<Regex> regex, TextSource& source, const ByteMap& map)
-    : regex_(std::move(regex)), source_(source)
+BufferSearch::BufferSearch(RegexPtr regex, TextSource& source, const ByteMap& map)
+    : ownAutomata_(std::make_unique<Automata>(std::move(regex))), automata_(*ownAutomata_), regex_(automata_.regex()),
+      source_(source)
 {
-    for (std::size_t k = 0; k < regex_->size(); ++k)
-        scanners_.push_back(std::make_unique<MatchScanner>(regex_->conjunct(k), map));
+    for (std::size_t k = 0; k < regex_.size(); ++k)
+        scanners_.push_back(std::make_unique<MatchScanner>(automata_, k, map));
+}
+
+BufferSearch::BufferSearch(Automata& automata, TextSource& source, const ByteMap& map)
+    : automata_(automata), regex_(automata.regex()), source_(source)
+{
+    automata_.startText();
+    for (std::size_t k = 0; k < regex_.size(); ++k)
+        scanners_.push_back(std::make_unique<MatchScanner>(automata_, k, map));
 }
 
 Ctx BufferSearch::contextAt(std::size_t k, std::uint64_t pos) const
@@ -30,7 +39,7 @@ std::uint64_t BufferSearch::keepFrom() const
 
 std::optional<Match> BufferSearch::RGrep(std::uint64_t from)
 {
-    std::optional<Match> m = regex_->size() == 1 ? nextSingle(from) : nextConjunction(from);
+    std::optional<Match> m = regex_.size() == 1 ? nextSingle(from) : nextConjunction(from);
     if (m)
         expected_ = m->end + (m->begin == m->end ? 1 : 0);
     return m;
@@ -119,7 +128,7 @@ std::uint64_t BufferSearch::lineEndFrom(std::uint64_t pos, std::uint64_t keepFro
 
 std::optional<Match> BufferSearch::nextConjunction(std::uint64_t from)
 {
-    const std::size_t driver = regex_->driver();
+    const std::size_t driver = regex_.driver();
     std::uint64_t segmentFrom = from;
     for (;;) {
         const auto lead = firstMatch(driver, segmentFrom, UINT64_MAX, segmentFrom);
@@ -129,7 +138,7 @@ std::optional<Match> BufferSearch::nextConjunction(std::uint64_t from)
         const std::uint64_t lineEnd = lineEndFrom(lead->begin, lineBegin);
         Match extent = *lead;
         bool all = true;
-        for (std::size_t k = 0; k < regex_->size() && all; ++k) {
+        for (std::size_t k = 0; k < regex_.size() && all; ++k) {
             if (k == driver)
                 continue;
             const auto m = firstMatch(k, lineBegin, lineEnd, lineBegin);

@@ -20,9 +20,13 @@ namespace qv::regex {
 // matches in that line, and a continuation looks at the rest of the line, then the lines after.
 class BufferSearch {
 public:
-    BufferSearch(std::shared_ptr<Regex> regex, TextSource& source, const ByteMap& map = identityByteMap());
+    // With automata of its own, or with a thread's automata shared with its other searches.
+    BufferSearch(RegexPtr regex, TextSource& source, const ByteMap& map = identityByteMap());
+    BufferSearch(Automata& automata, TextSource& source, const ByteMap& map = identityByteMap());
 
     std::optional<Match> RGrep(std::uint64_t from);
+    // A stop request ended the search: no match after the last one given is known.
+    [[nodiscard]] bool stopped() const { return automata_.stopRequested(); }
     // Bytes of the text before this are not needed by the search any more.
     [[nodiscard]] std::uint64_t keepFrom() const;
 
@@ -34,7 +38,9 @@ private:
     std::uint64_t lineEndFrom(std::uint64_t pos, std::uint64_t keepFrom);
     std::uint64_t lineStartBefore(std::uint64_t pos, std::uint64_t floor) const;
 
-    std::shared_ptr<Regex> regex_;
+    std::unique_ptr<Automata> ownAutomata_;
+    Automata& automata_;
+    const Regex& regex_;
     TextSource& source_;
     std::vector<std::unique_ptr<MatchScanner>> scanners_;
     std::vector<Match> queue_;

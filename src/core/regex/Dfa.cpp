@@ -16,6 +16,15 @@ Dfa::Dfa(const Program& prog, Mode mode, std::size_t budget)
     clear();
 }
 
+void Dfa::startText()
+{
+    if (!failed_ || budget_ < kMinimumBudget)
+        return;
+    failed_ = false;
+    resets_ = 0;
+    clear();
+}
+
 void Dfa::clear()
 {
     states_.clear();

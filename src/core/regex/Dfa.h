@@ -41,6 +41,9 @@ public:
     }
     [[nodiscard]] const ByteClasses& classes() const { return prog_.classes; }
     [[nodiscard]] bool failed() const { return failed_; }
+    // A new text: a DFA that gave up on the last one starts afresh, so one hostile file does not
+    // slow down the files after it.
+    void startText();
 
     // The transition of state s on class cls; fills the table. The table may move.
     std::int32_t transition(std::int32_t s, int cls);

@@ -37,6 +37,7 @@ TextWindow FileSource::window() const
 
 void FileSource::append(std::size_t n)
 {
+    raw_ += n;
     if (filter_)
         n = filter_(buf_.data() + size_, n, first_);
     if (n > 0)
@@ -64,7 +65,12 @@ bool FileSource::advance(std::uint64_t keepFrom)
     if (buf_.size() < size_ + block_)
         buf_.resize(size_ + block_);
     for (;;) {
-        const ssize_t n = ::read(fd_, buf_.data() + size_, std::min(block_, buf_.size() - size_));
+        if (raw_ >= limit_) {
+            eof_ = true;
+            return false;
+        }
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(std::min(block_, buf_.size() - size_), limit_ - raw_));
+        const ssize_t n = ::read(fd_, buf_.data() + size_, want);
         if (n > 0) {
             const std::size_t before = size_;
             append(static_cast<std::size_t>(n));

@@ -26,6 +26,9 @@ public:
     // `storage` already holds the first `filled` bytes read from fd; it becomes the window's buffer.
     FileSource(int fd, std::vector<std::uint8_t>& storage, std::size_t filled, bool atEof);
 
+    // Reads no further than this many bytes of the file (counted from its start).
+    void limitTo(std::uint64_t bytes) { limit_ = bytes; }
+
     [[nodiscard]] TextWindow window() const override;
     bool advance(std::uint64_t keepFrom) override;
     [[nodiscard]] bool readError() const { return readError_; }
@@ -42,6 +45,8 @@ private:
     std::uint64_t base_ = 0;
     bool eof_;
     bool first_ = true;
+    std::uint64_t raw_ = 0;            // bytes read from the file so far
+    std::uint64_t limit_ = UINT64_MAX;
     bool readError_ = false;
 };
 

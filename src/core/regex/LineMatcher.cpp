@@ -22,29 +22,30 @@ constexpr std::uint64_t kProbeCandidates = 64;
 
 } // namespace
 
-LineMatcher::LineMatcher(std::shared_ptr<Regex> regex) : regex_(std::move(regex)), driver_(regex_->driver())
+LineMatcher::LineMatcher(Automata& automata) : automata_(automata), regex_(automata.regex()), driver_(regex_.driver())
 {
-    steppers_.resize(regex_->size());
-    runs_.resize(regex_->size());
+    steppers_.resize(regex_.size());
+    runs_.resize(regex_.size());
 }
 
 Stepper& LineMatcher::stepper(std::size_t k)
 {
     if (!steppers_[k])
-        steppers_[k] = std::make_unique<Stepper>(regex_->conjunct(k).program());
+        steppers_[k] = std::make_unique<Stepper>(regex_.conjunct(k).program());
     return *steppers_[k];
 }
 
 void LineMatcher::restart()
 {
     cache_.clear();
+    automata_.startText();
     prefilterOn_ = true;
     candidates_ = spanned_ = verified_ = 0;
 }
 
 void LineMatcher::startRun(std::size_t k, Run& run)
 {
-    Dfa& dfa = regex_->conjunct(k).lineDfa();
+    Dfa& dfa = automata_.lineDfa(k);
     run.matched = false;
     run.nfa = dfa.failed();
     run.state = dfa.idle(kCtxBegin);
@@ -54,10 +55,22 @@ void LineMatcher::startRun(std::size_t k, Run& run)
 
 void LineMatcher::feed(std::size_t k, Run& run, const std::uint8_t* p, const std::uint8_t* end)
 {
+    // A long line goes in pieces, so a stop is seen within one piece of slow matching.
+    while (static_cast<std::size_t>(end - p) > kStopCheckBytes) {
+        feedPiece(k, run, p, p + kStopCheckBytes);
+        p += kStopCheckBytes;
+        if (run.matched || automata_.stopRequested())
+            return;
+    }
+    feedPiece(k, run, p, end);
+}
+
+void LineMatcher::feedPiece(std::size_t k, Run& run, const std::uint8_t* p, const std::uint8_t* end)
+{
     if (run.matched)
         return;
     if (!run.nfa) {
-        Dfa& dfa = regex_->conjunct(k).lineDfa();
+        Dfa& dfa = automata_.lineDfa(k);
         const std::uint8_t* cls = dfa.classes().classOf.data();
         const std::int32_t* tbl = dfa.table();
         std::int32_t s = run.state;
@@ -109,7 +122,7 @@ bool LineMatcher::finish(std::size_t k, Run& run, bool unterminated)
         Stepper& st = stepper(k);
         return unterminated ? st.lastLineEnd(run.pending, run.ctx) : st.lineEnd(run.pending, run.ctx);
     }
-    Dfa& dfa = regex_->conjunct(k).lineDfa();
+    Dfa& dfa = automata_.lineDfa(k);
     if (unterminated)
         return dfa.lastLineMatches(run.state);
     const int lf = dfa.classes().classOf['\n'];
@@ -129,7 +142,7 @@ bool LineMatcher::lineMatches(std::size_t k, const std::uint8_t* ls, const std::
 
 bool LineMatcher::othersMatch(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
 {
-    for (std::size_t k = 0; k < regex_->size(); ++k)
+    for (std::size_t k = 0; k < regex_.size(); ++k)
         if (k != driver_ && !lineMatches(k, ls, le, unterminated))
             return false;
     return true;
@@ -138,14 +151,14 @@ bool LineMatcher::othersMatch(const std::uint8_t* ls, const std::uint8_t* le, bo
 std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, const std::uint8_t* end,
                                                        bool lastLineUnterminated)
 {
-    Conjunct& driver = regex_->conjunct(driver_);
+    const Conjunct& driver = regex_.conjunct(driver_);
     if (driver.prefilter() != nullptr && prefilterOn_) {
         if (auto line = scanWithPrefilter(p, end, lastLineUnterminated))
             return line;
         if (p >= end)
             return std::nullopt;
     }
-    if (driver.lineDfa().failed())
+    if (automata_.lineDfa(driver_).failed())
         return scanLineByLine(p, end, lastLineUnterminated);
     return scanWithDfa(p, end, lastLineUnterminated);
 }
@@ -155,7 +168,7 @@ std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, co
 std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8_t*& p, const std::uint8_t* end,
                                                                 bool unterminated)
 {
-    Conjunct& driver = regex_->conjunct(driver_);
+    const Conjunct& driver = regex_.conjunct(driver_);
     const Prefilter& pf = *driver.prefilter();
     const bool exact = driver.exactLines();
     while (p < end) {
@@ -190,7 +203,7 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
 std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p, const std::uint8_t* end,
                                                           bool unterminated)
 {
-    Dfa& dfa = regex_->conjunct(driver_).lineDfa();
+    Dfa& dfa = automata_.lineDfa(driver_);
     const std::uint8_t* cls = dfa.classes().classOf.data();
     const std::int32_t* tbl = dfa.table();
     const std::int32_t start = dfa.idle(kCtxBegin);
@@ -278,13 +291,13 @@ std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t*
 
 void LineMatcher::beginLongLine()
 {
-    for (std::size_t k = 0; k < regex_->size(); ++k)
+    for (std::size_t k = 0; k < regex_.size(); ++k)
         startRun(k, runs_[k]);
 }
 
 void LineMatcher::feedLongLine(const std::uint8_t* p, const std::uint8_t* end)
 {
-    for (std::size_t k = 0; k < regex_->size(); ++k)
+    for (std::size_t k = 0; k < regex_.size(); ++k)
         feed(k, runs_[k], p, end);
 }
 
@@ -298,7 +311,7 @@ bool LineMatcher::longLineDecided() const
 
 bool LineMatcher::endLongLine(bool unterminated)
 {
-    for (std::size_t k = 0; k < regex_->size(); ++k)
+    for (std::size_t k = 0; k < regex_.size(); ++k)
         if (!finish(k, runs_[k], unterminated))
             return false;
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Automata.h"
 #include "Regex.h"
 #include "Stepper.h"
 
@@ -19,10 +20,12 @@ public:
         const std::uint8_t* end; // the LF ending the line, or the end of the text
     };
 
-    explicit LineMatcher(std::shared_ptr<Regex> regex);
+    explicit LineMatcher(Automata& automata);
 
     // A new text begins: forget what the prefilters learned about the last one.
     void restart();
+    // A stop was requested while matching: what was found since is not to be trusted.
+    [[nodiscard]] bool stopped() const { return automata_.stopRequested(); }
     // The bytes of the text moved in memory: positions remembered by address are void.
     void textMoved() { cache_.clear(); }
 
@@ -48,6 +51,7 @@ private:
 
     void startRun(std::size_t k, Run& run);
     void feed(std::size_t k, Run& run, const std::uint8_t* p, const std::uint8_t* end);
+    void feedPiece(std::size_t k, Run& run, const std::uint8_t* p, const std::uint8_t* end);
     bool finish(std::size_t k, Run& run, bool unterminated);
     bool lineMatches(std::size_t k, const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
     bool othersMatch(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
@@ -56,7 +60,8 @@ private:
     std::optional<Line> scanLineByLine(const std::uint8_t* p, const std::uint8_t* end, bool unterminated);
     Stepper& stepper(std::size_t k);
 
-    std::shared_ptr<Regex> regex_;
+    Automata& automata_;
+    const Regex& regex_;
     std::size_t driver_;
     std::vector<std::unique_ptr<Stepper>> steppers_;
     std::vector<Run> runs_;

@@ -6,7 +6,13 @@
 #include <unistd.h>
 
 namespace qv::regex {
-LineSearch::LineSearch(std::shared_ptr<Regex> regex, LineSearchLimits limits) : matcher_(std::move(regex)), limits_(limits) {}
+
+LineSearch::LineSearch(RegexPtr regex, LineSearchLimits limits)
+    : ownAutomata_(std::make_unique<Automata>(std::move(regex))), matcher_(*ownAutomata_), limits_(limits)
+{
+}
+
+LineSearch::LineSearch(Automata& automata, LineSearchLimits limits) : matcher_(automata), limits_(limits) {}
 
 LineSearch::~LineSearch()
 {
@@ -26,12 +32,17 @@ bool LineSearch::open(const std::string& path)
 void LineSearch::start(int fd, std::size_t filled, bool atEof)
 {
     fd_ = fd;
+    ownsFd_ = true;
     eof_ = atEof;
     readError_ = false;
+    stopped_ = false;
     lineNo_ = 1;
     matches_ = 0;
     begin_ = 0;
     end_ = filled;
+    bufBase_ = 0;
+    readPos_ = filled;
+    readEnd_ = UINT64_MAX;
     if (buf_.size() < limits_.firstCapacity)
         buf_.resize(limits_.firstCapacity);
     matcher_.restart();
@@ -54,23 +65,43 @@ void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::siz
     start(fd, filled, atEof);
 }
 
+void LineSearch::searchRange(int fd, std::uint64_t begin, std::uint64_t end)
+{
+    close();
+    start(fd, 0, begin >= end);
+    ownsFd_ = false;
+    bufBase_ = readPos_ = begin;
+    readEnd_ = end;
+}
+
 std::uint64_t LineSearch::close()
 {
-    if (fd_ >= 0) {
+    if (fd_ >= 0 && ownsFd_)
         ::close(fd_);
-        fd_ = -1;
-    }
+    fd_ = -1;
     eof_ = true;
     begin_ = end_ = 0;
     return matches_;
 }
 
+std::uint64_t LineSearch::offsetOf(const std::uint8_t* p) const
+{
+    return bufBase_ + static_cast<std::uint64_t>(p - buf_.data());
+}
+
 std::size_t LineSearch::readInto(std::size_t at)
 {
     for (;;) {
-        const ssize_t n = ::read(fd_, buf_.data() + at, buf_.size() - at);
-        if (n > 0)
+        if (readPos_ >= readEnd_) {
+            eof_ = true;
+            return 0;
+        }
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buf_.size() - at, readEnd_ - readPos_));
+        const ssize_t n = ::pread(fd_, buf_.data() + at, want, static_cast<off_t>(readPos_));
+        if (n > 0) {
+            readPos_ += static_cast<std::uint64_t>(n);
             return static_cast<std::size_t>(n);
+        }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -89,10 +120,40 @@ void LineSearch::reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool
     if (!unterminated && le > ls && le[-1] == '\r')
         --le;
     const std::size_t len = std::min(static_cast<std::size_t>(le - ls), kMaxListedLine);
-    line_ = std::to_string(lineNo_);
-    line_ += ':';
-    line_.append(reinterpret_cast<const char*>(ls), len);
-    line_ += "\r\n";
+    lineNumberFound_ = lineNo_;
+    lineOffset_ = offsetOf(ls);
+    line_.assign(reinterpret_cast<const char*>(ls), len);
+}
+
+// Matches the whole lines of [b, sliceEnd); true when a listing line was found. `e` is the end
+// of what the buffer holds, and the text's last line ends there without an LF when unterminated.
+bool LineSearch::scanSlice(const std::uint8_t*& b, const std::uint8_t* sliceEnd, const std::uint8_t* e, bool unterminated)
+{
+    const bool openEnd = unterminated && sliceEnd == e;
+    while (b < sliceEnd) {
+        auto found = matcher_.findLine(b, sliceEnd, openEnd);
+        if (matcher_.stopped()) {
+            stopped_ = true;
+            return false;
+        }
+        // Line numbers are only wanted for a listing; counting skips the work.
+        if (!found) {
+            if (listing_)
+                lineNo_ += countLineFeeds(b, sliceEnd);
+            b = sliceEnd;
+            return false;
+        }
+        if (listing_)
+            lineNo_ += countLineFeeds(b, found->begin);
+        const bool open = found->end == e && unterminated;
+        reportLine(found->begin, found->end, open);
+        b = found->end == sliceEnd ? sliceEnd : found->end + 1;
+        if (!open)
+            ++lineNo_;
+        if (listing_)
+            return true;
+    }
+    return false;
 }
 
 bool LineSearch::scanRegion()
@@ -103,29 +164,20 @@ bool LineSearch::scanRegion()
     const void* lastLF = b < e ? memrchr(b, '\n', static_cast<std::size_t>(e - b)) : nullptr;
     const bool unterminated = eof_ && b < e && e[-1] != '\n';
     const std::uint8_t* regionEnd = unterminated ? e : (lastLF != nullptr ? static_cast<const std::uint8_t*>(lastLF) + 1 : b);
-    while (b < regionEnd) {
-        auto found = matcher_.findLine(b, regionEnd, unterminated);
-        // Line numbers are only wanted for a listing; counting skips the work.
-        if (!found) {
-            if (listing_)
-                lineNo_ += countLineFeeds(b, regionEnd);
-            b = regionEnd;
-            break;
+    bool listed = false;
+    // Slices of whole lines, with a look at the stop request between them.
+    while (b < regionEnd && !listed && !stopped_) {
+        const std::uint8_t* sliceEnd = regionEnd;
+        if (static_cast<std::size_t>(regionEnd - b) > kSlice) {
+            const void* lf = std::memchr(b + kSlice, '\n', static_cast<std::size_t>(regionEnd - b - kSlice));
+            sliceEnd = lf != nullptr ? static_cast<const std::uint8_t*>(lf) + 1 : regionEnd;
         }
-        if (listing_)
-            lineNo_ += countLineFeeds(b, found->begin);
-        const bool open = found->end == e && unterminated;
-        reportLine(found->begin, found->end, open);
-        b = found->end == regionEnd ? regionEnd : found->end + 1;
-        if (!open)
-            ++lineNo_;
-        if (listing_) {
-            begin_ = static_cast<std::size_t>(b - base);
-            return true;
-        }
+        listed = scanSlice(b, sliceEnd, e, unterminated);
+        if (!listed && !stopped_ && b < regionEnd && matcher_.stopped())
+            stopped_ = true;
     }
     begin_ = static_cast<std::size_t>(b - base);
-    return false;
+    return listed;
 }
 
 void LineSearch::fill()
@@ -134,6 +186,7 @@ void LineSearch::fill()
     const std::size_t carry = end_ - begin_;
     if (begin_ > 0 && carry > 0)
         std::memmove(buf_.data(), buf_.data() + begin_, carry);
+    bufBase_ += begin_;
     begin_ = 0;
     end_ = carry;
     // A file that needs a second block is big: read it in larger blocks, fewer system calls.
@@ -151,12 +204,13 @@ bool LineSearch::longLine()
 {
     matcher_.textMoved();
     matcher_.beginLongLine();
+    const std::uint64_t lineStart = bufBase_;
     const std::size_t kept = std::min(end_, std::min(kMaxListedLine, buf_.size() / 2));
     const std::uint8_t* base = buf_.data();
     matcher_.feedLongLine(base, base + end_);
     bool unterminated = true;
     std::size_t restBegin = end_, restEnd = end_;
-    for (;;) {
+    while (!matcher_.stopped()) {
         const std::size_t n = readInto(kept);
         if (n == 0)
             break;
@@ -172,9 +226,15 @@ bool LineSearch::longLine()
             break;
         }
     }
+    if (matcher_.stopped()) {
+        stopped_ = true;
+        return false;
+    }
     const bool matched = matcher_.endLongLine(unterminated);
-    if (matched)
+    if (matched) {
+        bufBase_ = lineStart;
         reportLine(base, base + kept, true); // cut: the tail is gone, and so is any CR before the LF
+    }
     if (!unterminated)
         ++lineNo_;
     // What followed the LF becomes the start of the buffer.
@@ -185,25 +245,34 @@ bool LineSearch::longLine()
         std::memmove(buf_.data() + kept, buf_.data() + restBegin, rest);
         begin_ = kept;
         end_ = kept + rest;
+        bufBase_ = readPos_ - rest - kept;
     }
     return matched && listing_;
 }
 
 bool LineSearch::next()
 {
-    if (fd_ < 0 && begin_ == end_)
+    if (stopped_ || (fd_ < 0 && begin_ == end_))
         return false;
     for (;;) {
         if (scanRegion())
             return true;
+        if (stopped_)
+            return false;
         if (eof_) {
             begin_ = end_;
+            return false;
+        }
+        if (matcher_.stopped()) {
+            stopped_ = true;
             return false;
         }
         if (begin_ == 0 && end_ == buf_.size() && buf_.size() >= limits_.maxCapacity) {
             // Nothing was consumed from a full buffer of the largest size: one partial line.
             if (longLine())
                 return true;
+            if (stopped_)
+                return false;
         } else {
             fill();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Automata.h"
 #include "LineMatcher.h"
 
 #include <cstdint>
@@ -20,13 +21,19 @@ struct LineSearchLimits {
 
 // Line search over a file, read in large blocks with the partial last line carried over; a line
 // longer than the largest block is matched in pieces and never held whole. Memory stays bounded
-// whatever the file's size.
+// whatever the file's size. Reads are positional, so several searches can share one descriptor,
+// each over its own stretch of the file.
 class LineSearch {
 public:
     // Listed lines longer than this are cut to it.
     static constexpr std::size_t kMaxListedLine = std::size_t{1} << 20;
+    // The most bytes matched between two looks at the stop request (whole lines: a longer line is
+    // fed to the matcher in pieces that look at it themselves).
+    static constexpr std::size_t kSlice = std::size_t{128} << 10;
 
-    explicit LineSearch(std::shared_ptr<Regex> regex, LineSearchLimits limits = {});
+    // With automata of its own, or with a thread's automata shared with its other searches.
+    explicit LineSearch(RegexPtr regex, LineSearchLimits limits = {});
+    explicit LineSearch(Automata& automata, LineSearchLimits limits = {});
     ~LineSearch();
     LineSearch(const LineSearch&) = delete;
     LineSearch& operator=(const LineSearch&) = delete;
@@ -42,32 +49,53 @@ public:
     // Takes over an open descriptor and the buffer holding its first `filled` bytes; the caller
     // gets this search's previous buffer back in exchange.
     void adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
+    // Searches bytes [begin, end) of a file through a descriptor that stays the caller's. `begin`
+    // starts a line; the stretch ends a line or the file.
+    void searchRange(int fd, std::uint64_t begin, std::uint64_t end);
+
+    // Reads no further than this offset of the file.
+    void limitTo(std::uint64_t end) { readEnd_ = std::min(readEnd_, end); }
 
     bool next();
-    // The line found by the last next() when listing: "number:text" followed by CR LF.
-    [[nodiscard]] std::string_view line() const { return line_; }
+    // The line found by the last next() when listing: its number, its text without the line end
+    // (cut to kMaxListedLine) and where in the file it starts.
+    [[nodiscard]] std::uint64_t lineNumber() const { return lineNumberFound_; }
+    [[nodiscard]] std::string_view lineText() const { return line_; }
+    [[nodiscard]] std::uint64_t lineOffset() const { return lineOffset_; }
     // Ends the search and closes the file; returns the number of matching lines found.
     std::uint64_t close();
     [[nodiscard]] bool readError() const { return readError_; }
+    // A stop request ended the search early: its count is not the file's.
+    [[nodiscard]] bool stopped() const { return stopped_; }
 
 private:
     void start(int fd, std::size_t filled, bool atEof); // a new file whose first bytes are in buf_
     bool scanRegion(); // whole lines held in the buffer; true when a listing line was found
+    bool scanSlice(const std::uint8_t*& b, const std::uint8_t* sliceEnd, const std::uint8_t* e, bool unterminated);
     void fill();
     bool longLine();   // matches the line that fills the whole buffer; true when listed
     void reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
     std::size_t readInto(std::size_t at);
+    [[nodiscard]] std::uint64_t offsetOf(const std::uint8_t* p) const;
 
+    std::unique_ptr<Automata> ownAutomata_;
     LineMatcher matcher_;
     LineSearchLimits limits_;
     int fd_ = -1;
+    bool ownsFd_ = true;
     bool listing_ = false;
     std::vector<std::uint8_t> buf_;
     std::size_t begin_ = 0, end_ = 0;
+    std::uint64_t bufBase_ = 0;             // file offset of buf_[0]
+    std::uint64_t readPos_ = 0;             // file offset of the next read
+    std::uint64_t readEnd_ = UINT64_MAX;    // reads stop here
     bool eof_ = true;
     bool readError_ = false;
+    bool stopped_ = false;
     std::uint64_t lineNo_ = 1; // number of the line that starts at begin_
     std::uint64_t matches_ = 0;
+    std::uint64_t lineNumberFound_ = 0;
+    std::uint64_t lineOffset_ = 0;
     std::string line_;
 };
 

@@ -37,14 +37,15 @@ bool mapSparesLiterals(const Prefilter& pf, const ByteMap& map)
 
 } // namespace
 
-MatchScanner::MatchScanner(Conjunct& conjunct, const ByteMap& map) : conj_(conjunct), pike_(conjunct.program())
+MatchScanner::MatchScanner(Automata& automata, std::size_t conjunct, const ByteMap& map)
+    : automata_(automata), conj_(automata.regex().conjunct(conjunct)), pike_(conj_.program())
 {
     const ByteClasses& bc = conj_.program().classes;
     for (unsigned b = 0; b < 256; ++b)
         cls_[b] = bc.classOf[map[b]];
-    if (Prefilter* pf = conj_.prefilter(); pf != nullptr && mapSparesLiterals(*pf, map))
+    if (const Prefilter* pf = conj_.prefilter(); pf != nullptr && mapSparesLiterals(*pf, map))
         prefilter_ = pf;
-    dfa_ = &conj_.bufferDfa();
+    dfa_ = &automata_.bufferDfa(conjunct);
     reset(0, kCtxBegin);
 }
 
@@ -78,6 +79,10 @@ void MatchScanner::toPike(std::uint64_t from, Ctx ctx)
 void MatchScanner::scan(const TextWindow& w, std::vector<Match>& out, std::size_t maxOut)
 {
     while (!finished_ && out.size() < maxOut) {
+        if (automata_.stopRequested()) {
+            finished_ = true;
+            return;
+        }
         if (pos_ < w.endPos()) {
             bool needMore = false;
             switch (mode_) {
@@ -275,7 +280,14 @@ void MatchScanner::scanPike(const TextWindow& w, std::vector<Match>& out, std::s
         toPike(w.base, kCtxBegin);
     const std::uint8_t* p = w.at(pos_);
     const bool dfaUsable = !dfa_->failed();
+    // The simulation is the slow path: look at the stop request every few kilobytes.
+    const std::uint8_t* check = p + kStopCheckBytes;
     while (p < end) {
+        if (p >= check) {
+            if (automata_.stopRequested())
+                break;
+            check = p + kStopCheckBytes;
+        }
         pike_.step(cls_[*p], out);
         ++p;
         if (pike_.idle() && dfaUsable) {

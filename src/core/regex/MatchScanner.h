@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Automata.h"
 #include "PikeVm.h"
 #include "Regex.h"
 #include "TextSource.h"
@@ -20,7 +21,7 @@ ByteMap identityByteMap();
 // prefilters let the DFA skip text that cannot hold a match.
 class MatchScanner {
 public:
-    MatchScanner(Conjunct& conjunct, const ByteMap& map);
+    MatchScanner(Automata& automata, std::size_t conjunct, const ByteMap& map);
 
     void reset(std::uint64_t pos, Ctx ctx);
     // Scans from position() to the window's end, or until `out` holds maxOut matches.
@@ -29,6 +30,7 @@ public:
     [[nodiscard]] std::uint64_t position() const { return pos_; }
     // Bytes before this are not needed again.
     [[nodiscard]] std::uint64_t keepFrom() const { return mode_ == Mode::Dfa ? lastIdle_ : pos_; }
+    // At the end of the text, or stopped by a stop request.
     [[nodiscard]] bool finished() const { return finished_; }
     // No match found from here on can start before this.
     [[nodiscard]] std::uint64_t earliestStart() const
@@ -50,7 +52,8 @@ private:
     void toPike(std::uint64_t from, Ctx ctx);
     bool jump(const TextWindow& w, const std::uint8_t*& p, std::int32_t& s);
 
-    Conjunct& conj_;
+    Automata& automata_;
+    const Conjunct& conj_;
     Dfa* dfa_ = nullptr;
     PikeVm pike_;
     std::array<std::uint8_t, 256> cls_{};

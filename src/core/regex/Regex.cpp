@@ -27,21 +27,7 @@ Conjunct::Conjunct(const Node& ast, const RegexOptions& options)
     exactBuffer_ = required->exactLines && ast.children.size() == 1;
 }
 
-Dfa& Conjunct::lineDfa()
-{
-    if (!lineDfa_)
-        lineDfa_ = std::make_unique<Dfa>(program_, Dfa::Mode::Line, dfaBudget_);
-    return *lineDfa_;
-}
-
-Dfa& Conjunct::bufferDfa()
-{
-    if (!bufferDfa_)
-        bufferDfa_ = std::make_unique<Dfa>(program_, Dfa::Mode::Buffer, dfaBudget_);
-    return *bufferDfa_;
-}
-
-std::variant<std::shared_ptr<Regex>, CompileError> Regex::compile(std::string_view pattern, bool caseSensitive,
+std::variant<RegexPtr, CompileError> Regex::compile(std::string_view pattern, bool caseSensitive,
                                                                   const RegexOptions& options)
 {
     auto parsed = parse(pattern, caseSensitive);
@@ -53,7 +39,7 @@ std::variant<std::shared_ptr<Regex>, CompileError> Regex::compile(std::string_vi
     for (std::size_t k = 1; k < regex->conjuncts_.size(); ++k)
         if (regex->conjuncts_[k]->prefilterCost() < regex->conjuncts_[regex->driver_]->prefilterCost())
             regex->driver_ = k;
-    return regex;
+    return RegexPtr(std::move(regex));
 }
 
 } // namespace qv::regex

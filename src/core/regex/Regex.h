@@ -19,9 +19,9 @@ struct RegexOptions {
     bool prefilters = true;
 };
 
-// One conjunct of a compiled pattern with its matchers. The DFAs are built lazily and keep
-// their caches between texts, so a pattern compiled once serves a whole search run. Not
-// thread-safe: one search at a time.
+// One conjunct of a compiled pattern: its program and literal prefilter. Immutable once built, so
+// any number of threads search with it at once; the automata that grow caches as they are used
+// live in an Automata object of each searching thread.
 class Conjunct {
 public:
     Conjunct(const Node& ast, const RegexOptions& options);
@@ -29,20 +29,18 @@ public:
     Conjunct& operator=(const Conjunct&) = delete;
 
     [[nodiscard]] const Program& program() const { return program_; }
-    Dfa& lineDfa();
-    Dfa& bufferDfa();
     // Candidate search for the literals every match contains, if there are such literals.
-    [[nodiscard]] Prefilter* prefilter() { return prefilter_ ? &*prefilter_ : nullptr; }
+    [[nodiscard]] const Prefilter* prefilter() const { return prefilter_ ? &*prefilter_ : nullptr; }
     // A line holding a literal occurrence always matches (each branch is a plain literal).
     [[nodiscard]] bool exactLines() const { return exactLines_; }
     // The only branch is a plain literal: its occurrences are exactly the matches.
     [[nodiscard]] bool exactBuffer() const { return exactBuffer_; }
     // Relative cost of the prefilter (lower is better); infinite without one.
     [[nodiscard]] double prefilterCost() const { return prefilterCost_; }
+    [[nodiscard]] std::size_t dfaBudget() const { return dfaBudget_; }
 
 private:
     Program program_;
-    std::unique_ptr<Dfa> lineDfa_, bufferDfa_;
     std::optional<Prefilter> prefilter_;
     bool exactLines_ = false;
     bool exactBuffer_ = false;
@@ -50,13 +48,17 @@ private:
     std::size_t dfaBudget_;
 };
 
+class Regex;
+// A compiled pattern is shared, read-only, by every search that uses it.
+using RegexPtr = std::shared_ptr<const Regex>;
+
 class Regex {
 public:
-    static std::variant<std::shared_ptr<Regex>, CompileError> compile(std::string_view pattern, bool caseSensitive,
+    static std::variant<RegexPtr, CompileError> compile(std::string_view pattern, bool caseSensitive,
                                                                       const RegexOptions& options = {});
 
     [[nodiscard]] std::size_t size() const { return conjuncts_.size(); }
-    Conjunct& conjunct(std::size_t k) { return *conjuncts_[k]; }
+    [[nodiscard]] const Conjunct& conjunct(std::size_t k) const { return *conjuncts_[k]; }
     // The conjunct whose prefilter is cheapest: it drives the search, the others confirm.
     [[nodiscard]] std::size_t driver() const { return driver_; }
 

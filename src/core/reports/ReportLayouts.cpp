@@ -1,5 +1,7 @@
 #include "ReportLayouts.h"
 
+#include "search/RunTexts.h"
+
 #include <memory>
 
 namespace qv::reports {
@@ -45,39 +47,42 @@ std::string ReportHeader(const std::string& searchText, const std::string& folde
     return "Search for: \"" + searchText + "\" in " + f + "/" + fileSpecs;
 }
 
-std::string FileHeading(const FileResultRow& row)
+std::string FileHeading(const FileRow& row)
 {
-    const std::string name = row.IsArchiveMember() ? row.FileName + " (in " + row.Directory + ")" : row.Directory + row.FileName;
-    return name + " - " + row.Matches + (row.Matches == "1" ? " match" : " matches");
+    const std::string name = row.isArchiveMember() ? row.name + " (in " + row.folder + ")" : row.folder + row.name;
+    return name + " - " + std::to_string(row.matches) + (row.matches == 1 ? " match" : " matches");
 }
 
-std::optional<Record> qrFilesNeedData(ReportData& data)
+std::optional<Record> NextFileRecord(ReportData& data)
 {
-    ++data.ReportFileIndex;
-    if (data.ReportFileIndex >= static_cast<int>(data.lstFiles2.size()))
+    ++data.fileIndex;
+    if (data.fileIndex >= static_cast<int>(data.files.size()))
         return std::nullopt;
-    const FileResultRow& r = data.lstFiles2[static_cast<std::size_t>(data.ReportFileIndex)];
-    return Record{r.FileName, r.Directory, r.Matches, r.Type, r.Size, r.DateTime};
+    const FileRow& r = data.files[static_cast<std::size_t>(data.fileIndex)];
+    Record record;
+    for (int f = 0; f < kRowFieldCount; ++f)
+        record.push_back(RowFieldText(r, static_cast<RowField>(f), data.dates));
+    return record;
 }
 
-std::optional<Record> qrMatchesNeedData(ReportData& data)
+std::optional<Record> NextFileHeading(ReportData& data)
 {
-    ++data.ReportFileIndex;
-    if (data.ReportFileIndex >= static_cast<int>(data.lstFiles2.size()))
+    ++data.fileIndex;
+    if (data.fileIndex >= static_cast<int>(data.files.size()))
         return std::nullopt;
-    const FileResultRow& r = data.lstFiles2[static_cast<std::size_t>(data.ReportFileIndex)];
-    data.lstLines2 = data.listMatches(r);
-    data.ReportLineIndex = -1;
+    const FileRow& r = data.files[static_cast<std::size_t>(data.fileIndex)];
+    data.lines = data.listMatches(r);
+    data.lineIndex = -1;
     return Record{FileHeading(r)};
 }
 
-std::optional<Record> qrMatchesTextNeedData(ReportData& data)
+std::optional<Record> NextMatchLine(ReportData& data)
 {
-    ++data.ReportLineIndex;
-    if (data.ReportLineIndex >= static_cast<int>(data.lstLines2.size()))
+    ++data.lineIndex;
+    if (data.lineIndex >= static_cast<int>(data.lines.size()))
         return std::nullopt;
-    const MatchLineRow& m = data.lstLines2[static_cast<std::size_t>(data.ReportLineIndex)];
-    return Record{m.Text, m.LineNumber};
+    const MatchLine& m = data.lines[static_cast<std::size_t>(data.lineIndex)];
+    return Record{m.text, LineNumberText(m)};
 }
 
 Report FileListReport(const std::string& header, ReportData& data)
@@ -94,22 +99,22 @@ Report FileListReport(const std::string& header, ReportData& data)
     r.detail = Band{4.76,
                     {left(1.59, 0, false, 63.76), left(66.67, 0, false, 117.74), right(200.29, 0, false, 14.55),
                      left(205.32, 0, false, 5.29), right(226.22, 0, false, 15.08), left(229.39, 0, false, 34.13)}};
-    data.ReportFileIndex = -1;
-    r.nextDetail = [&data] { return qrFilesNeedData(data); };
+    data.fileIndex = -1;
+    r.nextDetail = [&data] { return NextFileRecord(data); };
     return r;
 }
 
 Report MatchesReportAllFiles(const std::string& header, ReportData& data)
 {
     Report r = matchesLayout(header);
-    data.ReportFileIndex = -1;
-    r.nextDetail = [&data] { return qrMatchesNeedData(data); };
-    r.nextSubDetail = [&data] { return qrMatchesTextNeedData(data); };
+    data.fileIndex = -1;
+    r.nextDetail = [&data] { return NextFileHeading(data); };
+    r.nextSubDetail = [&data] { return NextMatchLine(data); };
     return r;
 }
 
-Report MatchesReportSelectedFile(const std::string& header, const FileResultRow& selected,
-                                 const std::vector<MatchLineRow>& shownLines, ReportData& data)
+Report MatchesReportSelectedFile(const std::string& header, const FileRow& selected, const std::vector<MatchLine>& shownLines,
+                                 ReportData& data)
 {
     Report r = matchesLayout(header);
     auto supplied = std::make_shared<bool>(false);
@@ -117,11 +122,11 @@ Report MatchesReportSelectedFile(const std::string& header, const FileResultRow&
         if (*supplied)
             return std::nullopt;
         *supplied = true;
-        data.lstLines2 = shownLines;
-        data.ReportLineIndex = -1;
+        data.lines = shownLines;
+        data.lineIndex = -1;
         return Record{FileHeading(selected)};
     };
-    r.nextSubDetail = [&data] { return qrMatchesTextNeedData(data); };
+    r.nextSubDetail = [&data] { return NextMatchLine(data); };
     return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "search/FileResultRow.h"
+#include "search/DateTimeFormat.h"
+#include "search/FileRow.h"
 #include "search/MatchListing.h"
 #include "ReportEngine.h"
 
@@ -14,29 +15,31 @@ namespace qv::reports {
 std::string ReportHeader(const std::string& searchText, const std::string& folder, const std::string& fileSpecs);
 
 // The heading of a file in the matches report: its path (or name and archive) and its count.
-std::string FileHeading(const FileResultRow& row);
+std::string FileHeading(const FileRow& row);
 
-// The report state the row sources work on: the hidden list set and its two cursors.
+// What the row sources of a report work on: a copy of the file list, the lines of the file being
+// printed, and a cursor in each.
 struct ReportData {
-    std::vector<FileResultRow>& lstFiles2;
-    std::vector<MatchLineRow>& lstLines2;
-    int& ReportFileIndex;
-    int& ReportLineIndex;
-    // Lists a file's matches again, as the match listing does for list set 2.
-    std::function<std::vector<MatchLineRow>(const FileResultRow&)> listMatches;
+    std::vector<FileRow> files;
+    std::vector<MatchLine> lines;
+    int fileIndex = -1;
+    int lineIndex = -1;
+    // Lists a file's matches again, as the match list does.
+    std::function<std::vector<MatchLine>(const FileRow&)> listMatches;
+    DateTimeFormat dates; // the Date/Time column's format
 };
 
 // Row sources: each supplies its band's next record, or nothing past the last one.
-std::optional<Record> qrFilesNeedData(ReportData& data);
-std::optional<Record> qrMatchesNeedData(ReportData& data);
-std::optional<Record> qrMatchesTextNeedData(ReportData& data);
+std::optional<Record> NextFileRecord(ReportData& data);
+std::optional<Record> NextFileHeading(ReportData& data);
+std::optional<Record> NextMatchLine(ReportData& data);
 
 // The file list: Letter landscape, a row per file.
 Report FileListReport(const std::string& header, ReportData& data);
-// The matches of every file of lstFiles2, listed again.
+// The matches of every file of the list, listed again.
 Report MatchesReportAllFiles(const std::string& header, ReportData& data);
-// The matches of one file as the match list shows them (copied into lstLines2 first).
-Report MatchesReportSelectedFile(const std::string& header, const FileResultRow& selected,
-                                 const std::vector<MatchLineRow>& shownLines, ReportData& data);
+// The matches of one file as the match list shows them.
+Report MatchesReportSelectedFile(const std::string& header, const FileRow& selected, const std::vector<MatchLine>& shownLines,
+                                 ReportData& data);
 
 } // namespace qv::reports

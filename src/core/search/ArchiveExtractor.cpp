@@ -108,7 +108,7 @@ void ArchiveExtractor::ExtractAll()
     }
     std::uint64_t written = 0;
     std::vector<char> buffer(std::size_t{256} << 10);
-    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count) && !AbortRequested; ++i) {
+    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count) && !AbortRequested && !Stop.stop_requested(); ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(archive.za, i, 0, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0) {
@@ -148,6 +148,10 @@ void ArchiveExtractor::ExtractAll()
         std::uint64_t memberBytes = 0;
         bool failed = false;
         for (;;) {
+            if (Stop.stop_requested()) {
+                failed = true;
+                break;
+            }
             const zip_int64_t n = zip_fread(member.zf, buffer.data(), buffer.size());
             if (n == 0)
                 break;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 
 namespace qv {
@@ -31,6 +32,8 @@ public:
     std::string Password;
     bool Verbose = true;
     bool AbortRequested = false;
+    // A stop request ends the extraction between members and inside one (its partial copy goes).
+    std::stop_token Stop;
     MessageHandler OnMessage;
     ExtractLimits Limits;
 

@@ -1,63 +1,79 @@
 #include "MatchListing.h"
 
-#include "GrepEngine.h"
 #include "SearchFile.h"
+#include "regex/BufferSearch.h"
 #include "regex/FileSource.h"
-
-#include <charconv>
+#include "regex/LineSearch.h"
 
 namespace qv {
 namespace {
 
 constexpr std::uint64_t kContext = 30;
 
-std::uint64_t parseCount(const std::string& text)
-{
-    std::uint64_t v = 0;
-    std::from_chars(text.data(), text.data() + text.size(), v);
-    return v;
-}
-
 std::size_t limitOf(long long maxMatches)
 {
     return maxMatches > 0 ? static_cast<std::size_t>(maxMatches) : 0;
 }
 
-MatchListing listText(const FileResultRow& row, const CompiledPattern& pattern, std::size_t limit)
+std::optional<regex::RegexPtr> compiled(const ListingParameters& p)
+{
+    auto c = regex::Regex::compile(p.pattern, p.caseSensitive);
+    if (auto* r = std::get_if<regex::RegexPtr>(&c))
+        return *r;
+    return std::nullopt;
+}
+
+} // namespace
+
+MatchLister::MatchLister(const ListingParameters& parameters, std::stop_token stop)
+    : maxMatchLen_(parameters.maxMatchLen), maxMatches_(parameters.maxMatches)
+{
+    if (auto regex = compiled(parameters))
+        automata_.emplace(std::move(*regex), std::move(stop));
+}
+
+MatchLister::MatchLister(regex::RegexPtr regex, long long maxMatchLen, long long maxMatches, std::stop_token stop)
+    : maxMatchLen_(maxMatchLen), maxMatches_(maxMatches)
+{
+    automata_.emplace(std::move(regex), std::move(stop));
+}
+
+MatchListing MatchLister::list(const FileRow& row)
+{
+    if (!automata_) {
+        MatchListing none;
+        none.binary = row.type == FileType::Binary;
+        return none;
+    }
+    const std::size_t limit = limitOf(maxMatches_);
+    return row.type == FileType::Binary ? listBinary(row, limit) : listText(row, limit);
+}
+
+MatchListing MatchLister::listText(const FileRow& row, std::size_t limit)
 {
     MatchListing out;
-    GrepEngine engine;
-    engine.SCompileRGrep(pattern);
-    if (!engine.SFileOpen(row.FullPath()))
+    regex::LineSearch search(*automata_);
+    if (limit == 0 || !search.open(row.fullPath()))
         return out;
-    out.Rows.reserve(std::min<std::uint64_t>(parseCount(row.Matches), limit));
-    for (;;) {
-        engine.SFileSetFlags(ListFlags);
-        if (out.Rows.size() >= limit)
-            break;
-        auto line = engine.SFileRGrep();
-        if (!line)
-            break;
-        std::string_view l = *line;
-        l.remove_suffix(std::min<std::size_t>(2, l.size())); // the line end
-        const auto colon = l.find(':');
-        out.Rows.push_back(MatchLineRow{std::string(l.substr(0, colon)), std::string(l.substr(colon + 1))});
-    }
-    engine.SFileClose();
+    search.setListing(true);
+    out.lines.reserve(std::min<std::uint64_t>(row.matches, limit));
+    while (out.lines.size() < limit && search.next())
+        out.lines.push_back(MatchLine{search.lineNumber(), std::string(search.lineText()), search.lineOffset()});
+    search.close();
     return out;
 }
 
-MatchListing listBinary(const FileResultRow& row, const CompiledPattern& pattern, long long maxMatchLen, std::size_t limit)
+MatchListing MatchLister::listBinary(const FileRow& row, std::size_t limit)
 {
     MatchListing out;
-    out.Binary = true;
+    out.binary = true;
     Block scratch;
-    auto file = SearchFile::Open(row.FullPath(), scratch);
+    auto file = SearchFile::Open(row.fullPath(), scratch);
     if (!file || limit == 0)
         return out;
     // As many bytes as the row's size (fewer when the file is shorter now), WordPerfect's 128 and
     // 207 as blanks, control characters removed.
-    std::uint64_t rawLeft = parseCount(row.Size);
+    std::uint64_t rawLeft = row.size;
     const bool wordPerfect = IsWordPerfect(file->FirstBytes());
     const std::array<bool, 256>& control = ControlChars();
     auto filter = [&](std::uint8_t* data, std::size_t size, bool) {
@@ -74,16 +90,16 @@ MatchListing listBinary(const FileResultRow& row, const CompiledPattern& pattern
         return kept;
     };
     regex::FileSource source(file->Descriptor(), file->FirstBytes(), file->AtEof(), filter);
-    regex::BufferSearch search(pattern.regex(), source);
-    out.Rows.reserve(std::min<std::uint64_t>(parseCount(row.Matches), limit));
+    regex::BufferSearch search(*automata_, source);
+    out.lines.reserve(std::min<std::uint64_t>(row.matches, limit));
     std::uint64_t from = 0;
-    while (out.Rows.size() < limit) {
+    while (out.lines.size() < limit) {
         const auto m = search.RGrep(from);
         if (!m)
             break;
         from = m->end + (m->begin == m->end ? 1 : 0);
         const std::uint64_t length = m->end - m->begin;
-        if (maxMatchLen < 0 || length > static_cast<std::uint64_t>(maxMatchLen))
+        if (maxMatchLen_ < 0 || length > static_cast<std::uint64_t>(maxMatchLen_))
             continue;
         // 30 characters before the match (fewer at the start), then the match and 60 more.
         const std::uint64_t begin = m->begin >= kContext ? m->begin - kContext : 0;
@@ -94,12 +110,11 @@ MatchListing listBinary(const FileResultRow& row, const CompiledPattern& pattern
         const regex::TextWindow w = source.window();
         const std::uint64_t b = std::max(begin, w.base);
         const std::uint64_t e = std::min(end, w.endPos());
-        out.Rows.push_back(MatchLineRow{{}, e > b ? std::string(reinterpret_cast<const char*>(w.at(b)), e - b) : std::string()});
+        out.lines.push_back(
+            MatchLine{std::nullopt, e > b ? std::string(reinterpret_cast<const char*>(w.at(b)), e - b) : std::string(), m->begin});
     }
     return out;
 }
-
-} // namespace
 
 const std::array<bool, 256>& ControlChars()
 {
@@ -112,23 +127,16 @@ const std::array<bool, 256>& ControlChars()
     return table;
 }
 
-std::string MatchesLabel(const FileResultRow& row)
+std::string MatchesLabel(const FileRow& row)
 {
-    if (row.IsArchiveMember())
-        return "Matches in: " + row.FileName + " (in " + row.Directory + ")";
-    return "Matches in: " + row.FullPath();
+    if (row.isArchiveMember())
+        return "Matches in: " + row.name + " (in " + row.folder + ")";
+    return "Matches in: " + row.fullPath();
 }
 
-MatchListing ListMatches(const FileResultRow& row, const ListingParameters& parameters)
+MatchListing ListMatches(const FileRow& row, const ListingParameters& parameters)
 {
-    auto compiled = CompileRGrep(parameters.Pattern, parameters.CaseSensitive);
-    if (!std::holds_alternative<CompiledPattern>(compiled))
-        return {};
-    const CompiledPattern& pattern = std::get<CompiledPattern>(compiled);
-    const std::size_t limit = limitOf(parameters.MaxMatches);
-    if (row.Type == "B")
-        return listBinary(row, pattern, parameters.MaxMatchLen, limit);
-    return listText(row, pattern, limit);
+    return MatchLister(parameters).list(row);
 }
 
 } // namespace qv

@@ -1,5 +1,6 @@
 #include "SearchFile.h"
 
+#include "regex/BufferSearch.h"
 #include "regex/FileSource.h"
 
 #include <cerrno>
@@ -46,49 +47,15 @@ bool IsWordPerfect(std::string_view firstBytes)
     return firstBytes.size() >= 4 && firstBytes.substr(0, 4) == std::string_view("\xFFWPC", 4);
 }
 
-ByteMap BinaryCountMap(std::string_view firstBytes)
+regex::ByteMap BinaryCountMap(std::string_view firstBytes)
 {
-    ByteMap map = regex::identityByteMap();
+    regex::ByteMap map = regex::identityByteMap();
     map[0] = 1;
     if (IsWordPerfect(firstBytes)) {
         map[128] = ' ';
         map[207] = ' ';
     }
     return map;
-}
-
-SearchFile::SearchFile(int fd, std::uint64_t size, std::optional<std::time_t> lastWrite, std::string_view first, bool eof)
-    : fd_(fd), size_(size), lastWrite_(lastWrite), first_(first), eof_(eof)
-{
-}
-
-SearchFile::SearchFile(SearchFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), lastWrite_(other.lastWrite_), first_(other.first_),
-      block_(other.block_), eof_(other.eof_), id_(other.id_), changeStamp_(other.changeStamp_)
-{
-}
-
-SearchFile& SearchFile::operator=(SearchFile&& other) noexcept
-{
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        size_ = other.size_;
-        lastWrite_ = other.lastWrite_;
-        first_ = other.first_;
-        block_ = other.block_;
-        eof_ = other.eof_;
-        id_ = other.id_;
-        changeStamp_ = other.changeStamp_;
-    }
-    return *this;
-}
-
-SearchFile::~SearchFile()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 std::optional<SearchFile> SearchFile::Open(const std::string& path, Block& scratch)
@@ -102,18 +69,16 @@ std::optional<SearchFile> SearchFile::Open(const std::string& path, Block& scrat
 std::optional<SearchFile> SearchFile::OpenAt(int directoryFd, const std::string& name)
 {
     // Non-blocking, so a file that turned into a FIFO since the walk cannot hang the search.
-    const int fd = ::openat(directoryFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    platform::UniqueFd fd(::openat(directoryFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd)
         return std::nullopt;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    }
-    std::optional<std::time_t> lastWrite;
-    if (st.st_mtime > 0)
-        lastWrite = st.st_mtime;
-    SearchFile file(fd, static_cast<std::uint64_t>(st.st_size), lastWrite, {}, false);
+    SearchFile file;
+    file.fd_ = std::move(fd);
+    file.size_ = static_cast<std::uint64_t>(st.st_size);
+    file.lastWrite_ = static_cast<std::int64_t>(st.st_mtime);
     file.id_ = platform::FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     file.changeStamp_ = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return file;
@@ -123,10 +88,11 @@ bool SearchFile::ReadFirstBlock(Block& scratch)
 {
     if (scratch.size() < kFirstBlock)
         scratch.resize(kFirstBlock);
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kFirstBlock, readLimit_));
     std::size_t got = 0;
     eof_ = false;
-    while (got < kFirstBlock) {
-        const ssize_t n = ::read(fd_, scratch.data() + got, kFirstBlock - got);
+    while (got < want) {
+        const ssize_t n = ::read(fd_.get(), scratch.data() + got, want - got);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             // All the bytes the file had when opened: no need to ask again for the end.
@@ -143,6 +109,8 @@ bool SearchFile::ReadFirstBlock(Block& scratch)
         eof_ = true;
         break;
     }
+    if (got == readLimit_)
+        eof_ = true;
     first_ = std::string_view(reinterpret_cast<const char*>(scratch.data()), got);
     block_ = &scratch;
     return true;
@@ -158,51 +126,47 @@ bool SearchFile::StartsWith(std::string_view prefix) const
     return first_.size() >= prefix.size() && first_.substr(0, prefix.size()) == prefix;
 }
 
-std::uint64_t SearchFile::CountText(GrepEngine& engine, const CompiledPattern& pattern)
+CountResult SearchFile::CountText(regex::LineSearch& search)
 {
-    engine.SCompileRGrep(pattern);
-    engine.SFileSetFlags(CountFlags);
-    const std::size_t filled = first_.size();
-    if (block_ != nullptr)
-        engine.SFileAdoptBlock(std::exchange(fd_, -1), *block_, filled, eof_);
-    else
-        engine.SFileAdopt(std::exchange(fd_, -1), first_, eof_);
+    search.setListing(false);
+    search.adoptBuffer(fd_.release(), *block_, first_.size(), eof_);
     first_ = {};
-    while (engine.SFileRGrep()) {
+    search.limitTo(readLimit_);
+    while (search.next()) {
     }
-    const bool failed = engine.readError();
-    const std::uint64_t count = engine.SFileClose();
-    return failed ? 0 : count;
+    CountResult r;
+    r.readError = search.readError();
+    r.stopped = search.stopped();
+    r.count = search.close();
+    return r;
 }
 
-std::uint64_t SearchFile::CountBinary(const CompiledPattern& pattern, std::uint64_t maxMatchLen, Block* storage)
+CountResult SearchFile::CountBinary(regex::Automata& automata, std::uint64_t maxMatchLen, Block& storage)
 {
-    const ByteMap map = BinaryCountMap(first_);
+    const regex::ByteMap map = BinaryCountMap(first_);
     const std::size_t filled = first_.size();
-    Block own;
-    Block& buffer = storage != nullptr ? *storage : own;
-    if (block_ != nullptr)
-        buffer.swap(*block_);
-    else
-        buffer.assign(first_.begin(), first_.end());
+    storage.swap(*block_);
     first_ = {};
-    regex::FileSource source(fd_, buffer, filled, eof_);
-    regex::BufferSearch search(pattern.regex(), source, map);
+    regex::FileSource source(fd_.get(), storage, filled, eof_);
+    source.limitTo(readLimit_);
+    regex::BufferSearch search(automata, source, map);
     auto m = search.RGrep(0);
-    std::uint64_t count = 0;
+    CountResult r;
     if (m) {
-        count = 1;
+        r.count = 1;
         for (;;) {
             const std::uint64_t from = m->end + (m->begin == m->end ? 1 : 0);
             m = search.RGrep(from);
             if (!m)
                 break;
             if (m->end - m->begin <= maxMatchLen)
-                ++count;
+                ++r.count;
         }
     }
-    ::close(std::exchange(fd_, -1));
-    return source.readError() ? 0 : count;
+    fd_.reset();
+    r.readError = source.readError();
+    r.stopped = search.stopped();
+    return r;
 }
 
 } // namespace qv

@@ -1,6 +1,6 @@
 #include "SearchRequest.h"
 
-#include "GrepEngine.h"
+#include "regex/Regex.h"
 
 #include <algorithm>
 
@@ -46,7 +46,10 @@ bool endsWithLineEnd(std::string_view text)
 
 RequestVerdict refuse(std::string message, std::string caption)
 {
-    return RequestVerdict{false, std::move(message), std::move(caption), {}};
+    RequestVerdict v;
+    v.message = std::move(message);
+    v.caption = std::move(caption);
+    return v;
 }
 
 } // namespace
@@ -60,13 +63,19 @@ RequestVerdict PrepareRequest(const SearchRequest& r)
     if (!r.Literal) {
         if (std::find(BarePatterns.begin(), BarePatterns.end(), r.SearchText) != BarePatterns.end())
             return refuse("Search pattern cannot consist only of \"" + r.SearchText + "\"", "Regular Expression Error");
-        auto compiled = CompileRGrep(r.SearchText, false);
-        if (auto* err = std::get_if<CompileError>(&compiled))
+        auto compiled = regex::Regex::compile(r.SearchText, false);
+        if (auto* err = std::get_if<regex::CompileError>(&compiled))
             return refuse(err->message, "Regular Expression Error");
     }
     RequestVerdict ok;
     ok.accepted = true;
     ok.pattern = PreparePattern(r.SearchText, r.Literal, r.Word);
+    // What passed the test compile compiles again once prepared; a failure is still told, never
+    // searched with.
+    auto compiled = regex::Regex::compile(ok.pattern, r.Case);
+    if (auto* err = std::get_if<regex::CompileError>(&compiled))
+        return refuse(err->message, "Regular Expression Error");
+    ok.regex = std::get<regex::RegexPtr>(std::move(compiled));
     return ok;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "regex/Regex.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -32,6 +34,7 @@ struct RequestVerdict {
     std::string message; // what to tell the user when refused
     std::string caption; // "Error" or "Regular Expression Error"
     std::string pattern; // the prepared pattern when accepted
+    regex::RegexPtr regex; // ... compiled with the request's case sensitivity
 };
 
 // Checks a request in order (folder, inputs present, bare pattern, test compile) and prepares its
@@ -45,15 +48,5 @@ std::string PreparePattern(std::string_view searchText, bool literal, bool word)
 // The file masks of a walk: upper case, ",*.ZIP" added when archives are searched and no mask
 // covers them yet, cut at commas outside double quotes, each entry trimmed (entries may be empty).
 std::vector<std::string> SplitFileSpecs(std::string_view fileSpecs, bool searchZip);
-
-// The drop-down history of the search box: newest first, duplicates kept, not stored.
-class SearchHistory {
-public:
-    void Insert(std::string text) { entries_.insert(entries_.begin(), std::move(text)); }
-    [[nodiscard]] const std::vector<std::string>& Entries() const { return entries_; }
-
-private:
-    std::vector<std::string> entries_;
-};
 
 } // namespace qv

@@ -1,19 +1,17 @@
 #include "DirListing.h"
 
-#include "window/MainWindow.h"
+#include "search/TreeWalker.h"
+#include "widgets/Text.h"
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 namespace qv {
@@ -36,13 +34,10 @@ QStringList filesOf(const std::string& folder)
         }
         ::closedir(d);
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int c = ::strcasecmp(a.c_str(), b.c_str());
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), NameLess);
     QStringList list;
     for (const std::string& n : names)
-        list.append(QFile::decodeName(n.c_str()));
+        list.append(ToQString(n));
     return list;
 }
 
@@ -62,7 +57,8 @@ std::pair<QString, QString> SplitPath(const QString& path, const QFontMetrics& m
     return {path.left(n), path.mid(n)};
 }
 
-TfrmDirListing::TfrmDirListing(TfrmMain& main) : QDialog(&main), main_(main)
+TfrmDirListing::TfrmDirListing(const std::string& folder, QString fileSpecs, QPoint bottomLeft, QWidget* parent)
+    : QDialog(parent), fileSpecs_(std::move(fileSpecs))
 {
     setWindowTitle(QStringLiteral("Files in Directory"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -94,22 +90,18 @@ TfrmDirListing::TfrmDirListing(TfrmMain& main) : QDialog(&main), main_(main)
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // FormCreate: the folder's files, its path on two lines, the place over the main window.
-    const std::string folder = main.Dir1->selectedPath();
     File1->addItems(filesOf(folder));
-    const auto [first, second] = SplitPath(QFile::decodeName(folder.c_str()), QFontMetrics(font), kLabelWidth);
+    const auto [first, second] = SplitPath(ToQString(folder), QFontMetrics(font), kLabelWidth);
     lblDirName1->setText(first);
     lblDirName2->setText(QFontMetrics(font).elidedText(second, Qt::ElideNone, kLabelWidth));
     resize(kLabelWidth + 24, 300);
     setFixedSize(size());
-    const QPoint mainOrigin = main.mapToGlobal(QPoint(0, 0));
-    const int left = mainOrigin.x() + main.txtFilespec->mapTo(&main, QPoint(0, 0)).x();
-    const int bottom = main.pnlStatus->mapToGlobal(QPoint(0, 0)).y() - 2;
-    move(left, bottom - frameGeometry().height());
+    move(bottomLeft.x(), bottomLeft.y() - frameGeometry().height());
 }
 
 void TfrmDirListing::cmdSelectClick()
 {
-    QString text = main_.txtFilespec->text();
+    QString& text = fileSpecs_;
     for (int i = 0; i < File1->count(); ++i) {
         if (!File1->item(i)->isSelected())
             continue;
@@ -117,7 +109,7 @@ void TfrmDirListing::cmdSelectClick()
             text += QLatin1Char(',');
         text += File1->item(i)->text();
     }
-    main_.txtFilespec->setText(text);
+    emit fileSpecsChanged(text);
 }
 
 } // namespace qv

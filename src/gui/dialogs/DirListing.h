@@ -11,16 +11,22 @@ class QPushButton;
 
 namespace qv {
 
-class TfrmMain;
-
-// "Files in Directory": the ordinary files of the folder selected in the main window's tree;
-// "&Select" appends the chosen names to the file specification.
+// "Files in Directory": the ordinary files of a folder (the one selected in the main window's
+// tree); "&Select" appends the chosen names to a file specification.
 class TfrmDirListing : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmDirListing(TfrmMain& main);
+    // `bottomLeft`: where the dialog's lower left corner goes, on the screen.
+    TfrmDirListing(const std::string& folder, QString fileSpecs, QPoint bottomLeft, QWidget* parent);
 
     void cmdSelectClick();
+    [[nodiscard]] const QString& fileSpecs() const { return fileSpecs_; }
+
+signals:
+    // The file specification with the chosen names appended.
+    void fileSpecsChanged(const QString& fileSpecs);
+
+public:
 
     QLabel* lblDirName1 = nullptr;
     QLabel* lblDirName2 = nullptr;
@@ -29,7 +35,7 @@ public:
     QPushButton* cmdClose = nullptr;
 
 private:
-    TfrmMain& main_;
+    QString fileSpecs_;
 };
 
 // The folder path on two lines for a label `width` pixels wide: whole on the first when it fits,

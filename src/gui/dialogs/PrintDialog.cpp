@@ -1,6 +1,7 @@
 #include "PrintDialog.h"
 
-#include <QFile>
+#include "widgets/Text.h"
+
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,9 +14,9 @@
 
 namespace qv {
 
-TfrmPrint::TfrmPrint(ProgramState& state, QPrinter& printer, Messages& messages, const Choosers& choosers,
-                     std::function<bool()> fileSelected, QWidget* parent)
-    : QDialog(parent), state_(state), printer_(printer), messages_(messages), choosers_(choosers),
+TfrmPrint::TfrmPrint(QPrinter& printer, Messages& messages, const Choosers& choosers, std::function<bool()> fileSelected,
+                     QWidget* parent)
+    : QDialog(parent), printer_(printer), messages_(messages), choosers_(choosers),
       fileSelected_(std::move(fileSelected))
 {
     setWindowTitle(QStringLiteral("Print/Export"));
@@ -53,6 +54,13 @@ TfrmPrint::TfrmPrint(ProgramState& state, QPrinter& printer, Messages& messages,
         move(screen->geometry().center() - rect().center());
 }
 
+ReportRequest TfrmPrint::ask()
+{
+    request_ = ReportRequest{};
+    exec();
+    return request_;
+}
+
 int TfrmPrint::choice() const
 {
     for (std::size_t i = 0; i < optItems.size(); ++i)
@@ -68,10 +76,10 @@ void TfrmPrint::setChoice(int item)
 
 bool TfrmPrint::takeChoice()
 {
-    state_.ReportChoice = choice();
-    if (state_.ReportChoice == 1 && !fileSelected_()) {
+    request_.choice = choice();
+    if (request_.choice == 1 && !fileSelected_()) {
         messages_.show(this, QStringLiteral("Error"), QStringLiteral("No file is currently selected"), BoxIcon::Warning);
-        state_.ReportChoice = -1;
+        request_.choice = -1;
         return false;
     }
     return true;
@@ -86,14 +94,14 @@ void TfrmPrint::cmdPrintSetupClick()
 
 void TfrmPrint::cmdPrintClick()
 {
-    state_.ReportPreview = false;
+    request_.preview = false;
     if (takeChoice())
         accept();
 }
 
 void TfrmPrint::cmdPreviewClick()
 {
-    state_.ReportPreview = true;
+    request_.preview = true;
     if (takeChoice())
         accept();
 }
@@ -103,9 +111,9 @@ void TfrmPrint::cmdFileClick()
     if (!takeChoice())
         return;
     if (const auto file = choosers_.exportFile(this))
-        state_.ExportFileName = QFile::encodeName(*file).toStdString();
+        request_.exportFile = ToBytes(*file);
     else
-        state_.ReportChoice = -1;
+        request_.choice = -1;
     accept();
 }
 

@@ -1,78 +1,44 @@
 #include "SearchesDialog.h"
 
-#include "window/MainWindow.h"
+#include "widgets/Messages.h"
+#include "widgets/Text.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace qv {
-namespace {
 
-QString fromBytes(const std::string& s)
+void SaveSearch(const SavedSearch& s, platform::RegistryHive& registry, Messages& messages, QWidget* owner)
 {
-    return QString::fromLocal8Bit(s.c_str(), static_cast<qsizetype>(s.size()));
-}
-
-std::string toBytes(const QString& s)
-{
-    return s.toLocal8Bit().toStdString();
-}
-
-SearchOptions boxesOf(const TfrmMain& m)
-{
-    SearchOptions o;
-    o.TextFiles = m.chkTextFiles->isChecked();
-    o.BinaryFiles = m.chkBinaryFiles->isChecked();
-    o.InclSub = m.chkInclSub->isChecked();
-    o.SearchZip = m.chkSearchZip->isChecked();
-    o.Case = m.chkCase->isChecked();
-    o.Word = m.chkWord->isChecked();
-    o.Literal = m.chkLiteral->isChecked();
-    return o;
-}
-
-} // namespace
-
-void SaveSearch(TfrmMain& main)
-{
-    Messages& messages = main.messages();
-    if (main.cboSearch->currentText().isEmpty() || main.txtFilespec->text().isEmpty()) {
-        messages.show(&main, QStringLiteral("Error"), QStringLiteral("Search text and/ or file specification is blank - cannot save"),
+    if (s.SearchText.empty() || s.FileSpecs.empty()) {
+        messages.show(owner, QStringLiteral("Error"), QStringLiteral("Search text and/ or file specification is blank - cannot save"),
                       BoxIcon::Warning);
         return;
     }
-    SavedSearch s;
-    s.Directory = main.Dir1->selectedPath();
-    s.SearchText = toBytes(main.cboSearch->currentText());
-    s.FileSpecs = toBytes(main.txtFilespec->text());
-    s.Options = OptionLetters(boxesOf(main));
     // The stored format has no escapes: such a search would read back as another one.
     if (!CanStore(s)) {
-        messages.show(&main, QStringLiteral("Error"),
+        messages.show(owner, QStringLiteral("Error"),
                       QStringLiteral("The search cannot be saved: its folder, search text or file specification holds a "
                                      "character with code 127 or 128, which separates saved searches"),
                       BoxIcon::Warning);
         return;
     }
     try {
-        WriteSearches(main.registry(), RecordText(s) + ReadSearches(main.registry()));
+        WriteSearches(registry, RecordText(s) + ReadSearches(registry));
     } catch (const platform::RegistryError& e) {
-        messages.show(&main, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
+        messages.show(owner, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
         return;
     }
-    messages.show(&main, QStringLiteral("Message"), QStringLiteral("Search saved"), BoxIcon::Information);
+    messages.show(owner, QStringLiteral("Message"), QStringLiteral("Search saved"), BoxIcon::Information);
 }
 
-TfrmSearches::TfrmSearches(TfrmMain& main) : QDialog(&main), main_(main)
+TfrmSearches::TfrmSearches(platform::RegistryHive& registry, Messages& messages, FolderSelector selectFolder, QWidget* parent)
+    : QDialog(parent), registry_(registry), messages_(messages), selectFolder_(std::move(selectFolder))
 {
     setWindowTitle(QStringLiteral("Retrieve Search"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -118,11 +84,11 @@ void TfrmSearches::changeEvent(QEvent* event)
 void TfrmSearches::FormActivate()
 {
     lstSearches->clear();
-    value_ = ReadSearches(main_.registry());
+    value_ = ReadSearches(registry_);
     rows_ = ParseSearches(value_);
     for (const SavedSearch& s : rows_)
         lstSearches->addTopLevelItem(new QTreeWidgetItem(
-            QStringList{QFile::decodeName(s.Directory.c_str()), fromBytes(s.FileSpecs), fromBytes(s.SearchText)}));
+            QStringList{ToQString(s.Directory), ToQString(s.FileSpecs), ToQString(s.SearchText)}));
     const bool any = !rows_.empty();
     lstSearches->setEnabled(any);
     cmdRetrieve->setEnabled(any);
@@ -142,30 +108,15 @@ void TfrmSearches::RetrieveSelected()
 {
     const int row = selectedRow();
     if (row < 0) {
-        main_.messages().show(this, QStringLiteral("Error"), QStringLiteral("No search is selected"), BoxIcon::Warning);
+        messages_.show(this, QStringLiteral("Error"), QStringLiteral("No search is selected"), BoxIcon::Warning);
         return;
     }
     const SavedSearch& s = rows_[static_cast<std::size_t>(row)];
-    const std::string previous = main_.Dir1->selectedPath();
-    const bool wasFirst = main_.Dir1->isFirstNodeSelected();
-    if (!main_.Dir1->selectPath(s.Directory)) {
-        main_.messages().show(this, QStringLiteral("Error"), QStringLiteral("The search directory does not exist"), BoxIcon::Warning);
-        if (!previous.empty())
-            main_.Dir1->selectPath(previous);
-        else if (!wasFirst)
-            main_.Dir1->setCurrentIndex({});
+    if (!selectFolder_(s.Directory)) {
+        messages_.show(this, QStringLiteral("Error"), QStringLiteral("The search directory does not exist"), BoxIcon::Warning);
         return;
     }
-    main_.cboSearch->setCurrentText(fromBytes(s.SearchText));
-    main_.txtFilespec->setText(fromBytes(s.FileSpecs));
-    const SearchOptions o = OptionsFromLetters(s.Options);
-    main_.chkTextFiles->setChecked(o.TextFiles);
-    main_.chkBinaryFiles->setChecked(o.BinaryFiles);
-    main_.chkInclSub->setChecked(o.InclSub);
-    main_.chkSearchZip->setChecked(o.SearchZip);
-    main_.chkCase->setChecked(o.Case);
-    main_.chkWord->setChecked(o.Word);
-    main_.chkLiteral->setChecked(o.Literal);
+    retrieved_ = s;
     accept();
 }
 
@@ -173,16 +124,16 @@ void TfrmSearches::cmdDeleteClick()
 {
     const int row = selectedRow();
     if (row < 0) {
-        main_.messages().show(this, QStringLiteral("Error"), QStringLiteral("No search is selected"), BoxIcon::Warning);
+        messages_.show(this, QStringLiteral("Error"), QStringLiteral("No search is selected"), BoxIcon::Warning);
         return;
     }
     value_ = RemoveRecords(value_, RecordText(rows_[static_cast<std::size_t>(row)]));
     rows_.erase(rows_.begin() + row);
     delete lstSearches->takeTopLevelItem(row);
     try {
-        WriteSearches(main_.registry(), value_);
+        WriteSearches(registry_, value_);
     } catch (const platform::RegistryError& e) {
-        main_.messages().show(this, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
+        messages_.show(this, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
     }
 }
 

@@ -1,12 +1,14 @@
 #include "FileViewer.h"
 
-#include "search/GrepEngine.h"
+#include "TextView.h"
+#include "regex/BufferSearch.h"
+#include "regex/LineSearch.h"
+#include "widgets/Colors.h"
 #include "widgets/Icons.h"
 #include "widgets/Messages.h"
-#include "TextView.h"
+#include "widgets/Text.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,12 +24,6 @@
 
 namespace qv {
 namespace {
-
-QColor fromBgr(std::int32_t c)
-{
-    const auto u = static_cast<std::uint32_t>(c);
-    return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF), static_cast<int>((u >> 16) & 0xFF));
-}
 
 bool isStripped(unsigned char b)
 {
@@ -142,7 +138,7 @@ void TfrmViewer::fail()
 {
     QApplication::restoreOverrideCursor();
     messages_.show(this, QStringLiteral("Quorvane"),
-                   QStringLiteral("Cannot open file %1").arg(QFile::decodeName(input_.path.c_str())), BoxIcon::Warning);
+                   QStringLiteral("Cannot open file %1").arg(ToQString(input_.path)), BoxIcon::Warning);
 }
 
 bool TfrmViewer::readFile(std::uint64_t limit, std::string& bytes, bool& truncated)
@@ -185,12 +181,12 @@ bool TfrmViewer::FormShow()
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QFont f = edtFile->font();
-    f.setFamily(QString::fromLocal8Bit(input_.preferences.ViewerFontName.c_str()));
+    f.setFamily(ToQString(input_.preferences.ViewerFontName));
     if (input_.preferences.ViewerFontSize > 0)
         f.setPointSize(input_.preferences.ViewerFontSize);
     edtFile->setFont(f);
-    edtFile->setTextColor(fromBgr(input_.preferences.ViewerTextColor));
-    IsBinaryView = input_.row.Type == "B";
+    edtFile->setTextColor(ColorFromStored(input_.preferences.ViewerTextColor));
+    IsBinaryView = input_.row.type == FileType::Binary;
     const bool loaded = IsBinaryView ? loadBinary() : loadText();
     if (!loaded) {
         fail();
@@ -231,17 +227,13 @@ bool TfrmViewer::loadText()
     MatchCount = 0;
     MatchKeys.clear();
     LineStarts.clear();
-    GrepEngine engine;
     std::vector<TextView::Range> ranges;
-    if (engine.SCompileRGrep(input_.pattern, input_.caseSensitive) && engine.SFileOpen(input_.path)) {
-        engine.SFileSetFlags(ListFlags);
-        while (MatchCount < limit) {
-            const auto line = engine.SFileRGrep();
-            if (!line)
-                break;
-            std::int64_t number = 0;
-            std::from_chars(line->data(), line->data() + line->size(), number);
-            const std::int64_t index = number - 1;
+    auto compiled = regex::Regex::compile(input_.pattern, input_.caseSensitive);
+    std::optional<regex::LineSearch> search;
+    if (auto* pattern = std::get_if<regex::RegexPtr>(&compiled); pattern != nullptr && search.emplace(*pattern).open(input_.path)) {
+        search->setListing(true);
+        while (MatchCount < limit && search->next()) {
+            const auto index = static_cast<std::int64_t>(search->lineNumber()) - 1;
             if (index < 0 || index >= edtFile->lineCount())
                 break; // beyond the part of the file shown
             ++MatchCount;
@@ -250,9 +242,9 @@ bool TfrmViewer::loadText()
             const std::int64_t start = LineStarts.back();
             ranges.push_back({start, start + edtFile->lineLength(start)});
         }
-        engine.SFileClose();
+        search->close();
     }
-    edtFile->setHighlights(std::move(ranges), fromBgr(input_.preferences.ViewerHighColor));
+    edtFile->setHighlights(std::move(ranges), ColorFromStored(input_.preferences.ViewerHighColor));
     lblLine->setText(QStringLiteral("Line 1"));
     lblLine->show();
     return true;
@@ -261,8 +253,7 @@ bool TfrmViewer::loadText()
 bool TfrmViewer::loadBinary()
 {
     edtFile->setWordWrap(true);
-    std::uint64_t size = 0;
-    std::from_chars(input_.row.Size.data(), input_.row.Size.data() + input_.row.Size.size(), size);
+    const std::uint64_t size = input_.row.size;
     std::string bytes;
     bool truncated = false;
     // A file that cannot be read, or is shorter now than when it was listed, is reported.
@@ -291,9 +282,10 @@ bool TfrmViewer::loadBinary()
     MatchCount = 0;
     MatchKeys.clear();
     std::vector<TextView::Range> ranges;
-    auto compiled = CompileRGrep(input_.pattern, input_.caseSensitive);
-    if (std::holds_alternative<CompiledPattern>(compiled)) {
-        BufferGrep grep(std::get<CompiledPattern>(compiled), clean);
+    auto compiled = regex::Regex::compile(input_.pattern, input_.caseSensitive);
+    if (std::holds_alternative<regex::RegexPtr>(compiled)) {
+        regex::MemorySource text(clean);
+        regex::BufferSearch grep(std::get<regex::RegexPtr>(compiled), text);
         // The search position is found again from the matched text: its first occurrence at or
         // after the end of the last coloured match, a '?' in it standing for any character.
         std::size_t p = 0;
@@ -321,7 +313,7 @@ bool TfrmViewer::loadBinary()
             m = grep.RGrep(m->end + (m->begin == m->end ? 1 : 0));
         }
     }
-    edtFile->setHighlights(std::move(ranges), fromBgr(input_.preferences.ViewerHighColor));
+    edtFile->setHighlights(std::move(ranges), ColorFromStored(input_.preferences.ViewerHighColor));
     lblLine->hide();
     return true;
 }

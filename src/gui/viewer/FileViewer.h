@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/FileResultRow.h"
+#include "search/FileRow.h"
 #include "store/PreferenceSet.h"
 
 #include <QDialog>
@@ -26,7 +26,7 @@ public:
     // What the viewer reads from the program when it opens.
     struct Input {
         std::string path;          // CurrentFilePath
-        FileResultRow row;         // the selected result row (its Type and Size)
+        FileRow row;         // the selected result row (its Type and Size)
         std::string pattern;       // the last search's prepared pattern
         bool caseSensitive = false; // the case box as it is now
         PreferenceSet preferences;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "search/SearchRun.h"
-
 #include <QString>
 
 class QWidget;
@@ -27,10 +25,5 @@ public:
     MessageAnswer show(QWidget* owner, const QString& caption, const QString& text, BoxIcon icon,
                        MessageButtons buttons) override;
 };
-
-inline BoxIcon boxIconOf(MessageIcon icon)
-{
-    return icon == MessageIcon::Information ? BoxIcon::Information : BoxIcon::Warning;
-}
 
 } // namespace qv

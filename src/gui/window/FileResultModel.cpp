@@ -1,13 +1,12 @@
 #include "FileResultModel.h"
 
-#include "search/DateTimeFormat.h"
+#include "search/RunTexts.h"
+#include "widgets/Text.h"
 
 #include <QCollator>
-#include <QFile>
 #include <QCollatorSortKey>
 
 #include <algorithm>
-#include <charconv>
 #include <numeric>
 
 namespace qv {
@@ -15,36 +14,19 @@ namespace {
 
 const char* const kHeadings[] = {"File Name", "Directory", "Matches", "Type", "Size", "Date/Time"};
 
-QString text(const FileResultRow& r, int column)
+QString text(const FileRow& r, int column, const DateTimeFormat& dates)
 {
-    switch (column) {
-    case FileResultModel::FileNameColumn: return QFile::decodeName(r.FileName.c_str());
-    case FileResultModel::DirectoryColumn: return QFile::decodeName(r.Directory.c_str());
-    case FileResultModel::MatchesColumn: return QString::fromStdString(r.Matches);
-    case FileResultModel::TypeColumn: return QString::fromStdString(r.Type);
-    case FileResultModel::SizeColumn: return QString::fromStdString(r.Size);
-    case FileResultModel::DateTimeColumn: return QString::fromLocal8Bit(r.DateTime.c_str());
-    default: return {};
-    }
+    return ToQString(RowFieldText(r, static_cast<RowField>(column), dates));
 }
 
-const std::string& field(const FileResultRow& r, int column)
+// The typed value a number or date column sorts by.
+std::int64_t value(const FileRow& r, int column)
 {
     switch (column) {
-    case FileResultModel::FileNameColumn: return r.FileName;
-    case FileResultModel::DirectoryColumn: return r.Directory;
-    case FileResultModel::MatchesColumn: return r.Matches;
-    case FileResultModel::TypeColumn: return r.Type;
-    case FileResultModel::SizeColumn: return r.Size;
-    default: return r.DateTime;
+    case FileResultModel::MatchesColumn: return static_cast<std::int64_t>(r.matches);
+    case FileResultModel::SizeColumn: return static_cast<std::int64_t>(r.size);
+    default: return r.modified;
     }
-}
-
-std::uint64_t number(const std::string& s)
-{
-    std::uint64_t v = 0;
-    std::from_chars(s.data(), s.data() + s.size(), v);
-    return v;
 }
 
 QCollator& collator()
@@ -59,9 +41,9 @@ QCollator& collator()
 
 // Texts compare in the locale's order without regard to case. They are case-folded first, since
 // some locales (the C locale among them) collate without honouring the case setting.
-QString foldedText(const FileResultRow& r, int column)
+QString foldedText(const FileRow& r, int column, const DateTimeFormat& dates)
 {
-    return text(r, column).toCaseFolded();
+    return text(r, column, dates).toCaseFolded();
 }
 
 int sign(long long v)
@@ -92,7 +74,7 @@ QVariant FileResultModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return text(rows_[static_cast<std::size_t>(index.row())], index.column());
+        return text(rows_[static_cast<std::size_t>(index.row())], index.column(), dates_);
     if (role == Qt::TextAlignmentRole) {
         switch (index.column()) {
         case MatchesColumn:
@@ -116,20 +98,21 @@ QVariant FileResultModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
-void FileResultModel::append(const std::vector<FileResultRow>& rows)
+void FileResultModel::append(std::vector<FileRow> rows)
 {
     if (rows.empty())
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_.insert(rows_.end(), rows.begin(), rows.end());
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
 }
 
-void FileResultModel::clear()
+void FileResultModel::clear(const DateTimeFormat& dates)
 {
     beginResetModel();
     rows_.clear();
+    dates_ = dates;
     endResetModel();
 }
 
@@ -142,24 +125,7 @@ void FileResultModel::removeRowAt(int row)
     endRemoveRows();
 }
 
-int CompareFileRows(const FileResultRow& row1, const FileResultRow& row2, int columnIndex, int direction,
-                    const std::string& dateTimeFormat, const platform::LocaleInfo& locale)
-{
-    int c = 0;
-    if (isTextColumn(columnIndex)) {
-        c = sign(collator().compare(foldedText(row1, columnIndex), foldedText(row2, columnIndex)));
-    } else if (columnIndex == FileResultModel::DateTimeColumn) {
-        const DateTimeFormat f(dateTimeFormat, locale);
-        const std::int64_t a = f.SortKey(row1.DateTime), b = f.SortKey(row2.DateTime);
-        c = a > b ? 1 : (a < b ? -1 : 0);
-    } else {
-        const auto a = number(field(row1, columnIndex)), b = number(field(row2, columnIndex));
-        c = a > b ? 1 : (a < b ? -1 : 0);
-    }
-    return c * direction;
-}
-
-void FileResultModel::sortRows(int column, int direction, const std::string& dateTimeFormat, const platform::LocaleInfo& locale)
+void FileResultModel::sortRows(int column, int direction)
 {
     // Each row's key is worked out once; the comparisons then cost next to nothing, so 100,000
     // rows sort in well under a second.
@@ -169,16 +135,14 @@ void FileResultModel::sortRows(int column, int direction, const std::string& dat
     if (isTextColumn(column)) {
         std::vector<QCollatorSortKey> keys;
         keys.reserve(n);
-        for (const FileResultRow& r : rows_)
-            keys.push_back(collator().sortKey(foldedText(r, column)));
+        for (const FileRow& r : rows_)
+            keys.push_back(collator().sortKey(foldedText(r, column, dates_)));
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return sign(keys[a].compare(keys[b])) * direction < 0; });
     } else {
-        std::vector<long long> keys(n);
-        const DateTimeFormat f(dateTimeFormat, locale);
+        std::vector<std::int64_t> keys(n);
         for (std::size_t i = 0; i < n; ++i)
-            keys[i] = column == DateTimeColumn ? static_cast<long long>(f.SortKey(rows_[i].DateTime))
-                                               : static_cast<long long>(number(field(rows_[i], column)));
+            keys[i] = value(rows_[i], column);
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return (keys[a] < keys[b] ? -1 : (keys[a] > keys[b] ? 1 : 0)) * direction < 0;
         });
@@ -186,7 +150,7 @@ void FileResultModel::sortRows(int column, int direction, const std::string& dat
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(n);
-    std::vector<FileResultRow> sorted;
+    std::vector<FileRow> sorted;
     sorted.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         newPosition[order[i]] = static_cast<int>(i);

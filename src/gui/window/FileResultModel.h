@@ -1,7 +1,7 @@
 #pragma once
 
-#include "search/FileResultRow.h"
-#include "platform/LocaleInfo.h"
+#include "search/DateTimeFormat.h"
+#include "search/FileRow.h"
 
 #include <QAbstractTableModel>
 
@@ -23,24 +23,24 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void append(const std::vector<FileResultRow>& rows);
-    void clear();
+    void append(std::vector<FileRow> rows);
+    // Empties the list; its rows' dates are written in `dates` from now on.
+    void clear(const DateTimeFormat& dates);
+    void clear() { clear(dates_); }
     void removeRowAt(int row);
-    [[nodiscard]] const std::vector<FileResultRow>& rows() const { return rows_; }
-    [[nodiscard]] const FileResultRow& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
+    [[nodiscard]] const std::vector<FileRow>& rows() const { return rows_; }
+    [[nodiscard]] const FileRow& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
+    [[nodiscard]] const DateTimeFormat& dates() const { return dates_; }
 
-    // Sorts every row by one column in one direction (+1 ascending, -1 descending); rows equal in
-    // that column keep no particular order. Persistent indexes (the selection) follow their rows.
-    void sortRows(int column, int direction, const std::string& dateTimeFormat, const platform::LocaleInfo& locale);
+    // Sorts every row by one column in one direction (+1 ascending, -1 descending): names, folders
+    // and types by case-insensitive locale order, counts, sizes and dates by their values. Rows
+    // equal in that column keep no particular order. Persistent indexes (the selection) follow
+    // their rows.
+    void sortRows(int column, int direction);
 
 private:
-    std::vector<FileResultRow> rows_;
+    std::vector<FileRow> rows_;
+    DateTimeFormat dates_{"", platform::LocaleInfo{}};
 };
-
-// The comparison of two rows by one column, as the column sort uses it: names, folders and
-// types by case-insensitive locale order, counts and sizes as numbers, dates read back as dates.
-// Negative when row1 comes first; multiplied by the direction.
-int CompareFileRows(const FileResultRow& row1, const FileResultRow& row2, int columnIndex, int direction,
-                    const std::string& dateTimeFormat, const platform::LocaleInfo& locale);
 
 } // namespace qv

@@ -1,29 +1,23 @@
 #include "MainWindow.h"
 
+#include "HelpWindow.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/DirListing.h"
 #include "dialogs/PreferencesDialog.h"
 #include "dialogs/SearchesDialog.h"
-#include "viewer/FileViewer.h"
+#include "platform/FileKind.h"
 #include "search/DateTimeFormat.h"
-#include "HelpWindow.h"
+#include "store/PreferenceSet.h"
 #include "widgets/HintSwitch.h"
 #include "widgets/Icons.h"
 #include "widgets/SystemLocale.h"
-#include "platform/FileKind.h"
-#include "dialogs/PrintDialog.h"
-#include "print/ReportFont.h"
-#include "reports/ReportLayouts.h"
-#include "print/ReportOutput.h"
-#include "store/PreferenceSet.h"
+#include "widgets/Text.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -31,74 +25,31 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
-#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
-
-#include <charconv>
 
 namespace qv {
 namespace {
 
-constexpr int kDesignedWidth = 914;
-constexpr int kDesignedHeight = 651;
-constexpr int kCompactWidth = 800;
-constexpr int kCompactHeight = 575;
-// Rows gathered during a run are shown at least this often; events are handled as often.
-constexpr auto kPumpInterval = std::chrono::milliseconds(15);
-constexpr auto kStatusInterval = std::chrono::milliseconds(40);
-
-// The insert list: what each item shows, and what it inserts is the text before its first blank.
-const char* const kRegExpItems[] = {
-    "^ : Start of line",          "$ : End of line",           ". : Any character",
-    "* : 0 or more occurrences",  "+ : 1 or more occurrences", "[] : Any character in group",
-    "[^] : Exclude characters in group", "- : Optional match", "\\ : Literal character",
-    "| : Or",                     "& : And",                   "\\< : Beginning of word",
-    "\\> : End of word",
-};
-
-QString fromBytes(const std::string& s)
+QRect screenOf(const TfrmMain::Setup& setup)
 {
-    return QString::fromLocal8Bit(s.c_str(), static_cast<qsizetype>(s.size()));
-}
-
-std::string toBytes(const QString& s)
-{
-    return s.toLocal8Bit().toStdString();
-}
-
-std::string pathBytes(const QString& s)
-{
-    return QFile::encodeName(s).toStdString();
-}
-
-QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    return l;
+    if (!setup.screen.isEmpty())
+        return setup.screen;
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s != nullptr ? s->geometry() : QRect();
 }
 
 } // namespace
 
 TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
-    : QMainWindow(parent), messages_(setup.messages), launcher_(setup.launcher),
+    : QMainWindow(parent), ownMessages_(setup.messages != nullptr ? nullptr : std::make_unique<BoxMessages>()),
+      messages_(setup.messages != nullptr ? setup.messages : ownMessages_.get()),
+      ownLauncher_(setup.launcher != nullptr ? nullptr : std::make_unique<DesktopLauncher>()),
       registry_(setup.registryPath.empty() ? platform::RegistryHive::DefaultPath() : setup.registryPath),
-      run_(state_.search, *this)
+      screen_(screenOf(setup)), run_(*this, state_, *messages_, *this),
+      actions_(*this, state_, *messages_, setup.launcher != nullptr ? *setup.launcher : *ownLauncher_, *this, screen_),
+      reports_(*this, state_, *messages_, choosers, *this)
 {
-    if (messages_ == nullptr) {
-        ownMessages_ = std::make_unique<BoxMessages>();
-        messages_ = ownMessages_.get();
-    }
-    if (launcher_ == nullptr) {
-        ownLauncher_ = std::make_unique<DesktopLauncher>();
-        launcher_ = ownLauncher_.get();
-    }
-    screen_ = setup.screen;
-    if (screen_.isEmpty())
-        if (const QScreen* s = QGuiApplication::primaryScreen())
-            screen_ = s->geometry();
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(programIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -106,103 +57,22 @@ TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(13);
     setFont(font);
-    buildControls();
-    buildMenus();
-    placeControls();
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    frmPrint = new TfrmPrint(state_, *printer_, *messages_, choosers, [this] { return lstFiles1->selectedRow() >= 0; }, this);
+    build(*this);
+    place(*this, screen_);
+    connectHandlers();
+    frmPrint = reports_.dialog();
     FormCreate(setup.arguments);
 }
 
 TfrmMain::~TfrmMain()
 {
     // Nothing may outlive the program in the temporary folder; TempBase removes the rest.
-    run_.DeleteExtractionFolders(false);
+    run_.finishNow();
+    DeleteExtractionFolders(state_.TempDirList);
 }
 
-void TfrmMain::buildControls()
+void TfrmMain::connectHandlers()
 {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-
-    lstFiles1 = new ResultList(central);
-    lstFiles1->setModel(&files1);
-    lstFiles1->setEnabled(false);
-    lstFiles1->setToolTip(QStringLiteral("Click the right mouse button\nfor a menu of file options.\n\nClick on a column header to\n"
-                                         "sort by that column (successive\nclicks will swtich between\nascending and descending)."));
-    lstFiles1->header()->setSectionsClickable(true);
-    lstFiles1->setContextMenuPolicy(Qt::CustomContextMenu);
-
-    lblMatches = new QLabel(QStringLiteral("Matches in:"), central);
-    lblMatches->hide();
-    lstLines1 = new ResultList(central);
-    lstLines1->setModel(&lines1);
-    lstLines1->setHeaderHidden(true);
-    lstLines1->setEnabled(false);
-    lstLines1->setToolTip(QStringLiteral("Double-click on any match  to view the\nfile with the viewer  positioned at that match."));
-
-    Dir1 = new FolderTree(central);
-
-    cboSearch = new QComboBox(central);
-    cboSearch->setEditable(true);
-    cboSearch->setInsertPolicy(QComboBox::NoInsert);
-    cboSearch->setMaxCount(INT_MAX);
-    txtFilespec = new QLineEdit(QStringLiteral("*.*"), central);
-    txtFilespec->setToolTip(QStringLiteral("Multiple file specs may be entered\nby separating them with commas\n(i.e., \" *.txt , *.doc \")."));
-
-    grpFileTypes = new QGroupBox(QStringLiteral(" File Types "), central);
-    grpFileTypes->setToolTip(QStringLiteral("When searching entire directories,\nyou may exclude one file type to\nimprove search performance."));
-    chkTextFiles = new QCheckBox(QStringLiteral("Te&xt"), grpFileTypes);
-    chkTextFiles->setChecked(true);
-    chkBinaryFiles = new QCheckBox(QStringLiteral("&Binary"), grpFileTypes);
-    chkBinaryFiles->setChecked(true);
-
-    cboRegExp = new QComboBox(central);
-    for (const char* item : kRegExpItems)
-        cboRegExp->addItem(QString::fromLatin1(item));
-    cboRegExp->setCurrentIndex(-1);
-    cboRegExp->setToolTip(QStringLiteral("Click on a regular expression\nfrom this list to insert it into\nyour search string"));
-
-    grpOptions = new QGroupBox(QStringLiteral(" Options "), central);
-    chkInclSub = new QCheckBox(QStringLiteral("&Include subdirectories"), grpOptions);
-    chkSearchListed = new QCheckBox(QStringLiteral("Search listed files &only"), grpOptions);
-    chkSearchListed->setEnabled(false);
-    chkSearchListed->setToolTip(
-        QStringLiteral("Search only in the list of files\nreturned by the previous search\n(ignores the entered file spec)"));
-    chkSearchZip = new QCheckBox(QStringLiteral("Search &Zip files"), grpOptions);
-    chkCase = new QCheckBox(QStringLiteral("&Case-sensitive search"), grpOptions);
-    chkWord = new QCheckBox(QStringLiteral("Match &whole words only"), grpOptions);
-    chkWord->setToolTip(QStringLiteral("Include only matches where the search \nstring is a word by itself (does not work\n"
-                                       "when combined with any regular expressions)"));
-    chkLiteral = new QCheckBox(QStringLiteral("&Literal (no regular expressions)"), grpOptions);
-    chkLiteral->setToolTip(QStringLiteral("Treat all regular expression\ncharacters as normal text"));
-
-    cmdSearch = new QPushButton(searchIcon(), QStringLiteral("&Search"), central);
-    cmdSearch->setIconSize(QSize(24, 24));
-    cmdPrint = new QPushButton(printIcon(), QStringLiteral("&Print/\nExport"), central);
-    cmdPrint->setIconSize(QSize(24, 24));
-    cmdPrint->setEnabled(false);
-    cmdStop = new QPushButton(stopIcon(), QString(), central);
-    cmdStop->setIconSize(QSize(32, 32));
-    cmdStop->setToolTip(QStringLiteral("Stop the search"));
-    cmdStop->hide();
-
-    pnlStatus = new QLabel(central);
-    pnlStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pnlStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    pnlStatus->setTextFormat(Qt::PlainText);
-
-    // Labels move the focus to the box they name.
-    labelFor(QStringLiteral("S&earch for:"), cboSearch, central)->setObjectName(QStringLiteral("lblSearch"));
-    labelFor(QStringLiteral("Fi&les to search:"), txtFilespec, central)->setObjectName(QStringLiteral("lblFilespec"));
-    labelFor(QStringLiteral("Insert &Regular Expressions"), cboRegExp, central)->setObjectName(QStringLiteral("lblRegExp"));
-
-    // Tab order: the upper area first, then the lower panel.
-    QWidget* order[] = {lstFiles1, lstLines1, Dir1, cboSearch, txtFilespec, chkTextFiles, chkBinaryFiles, cboRegExp,
-                        chkInclSub, chkSearchListed, chkSearchZip, chkCase, chkWord, chkLiteral, cmdSearch, cmdPrint};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
-
     connect(cmdSearch, &QPushButton::clicked, this, &TfrmMain::cmdSearchClick);
     connect(cmdStop, &QPushButton::clicked, this, &TfrmMain::cmdStopClick);
     connect(cmdPrint, &QPushButton::clicked, this, &TfrmMain::cmdPrintClick);
@@ -214,114 +84,25 @@ void TfrmMain::buildControls()
             [this](const QPoint& at) { mnuFilesPopup->popup(lstFiles1->viewport()->mapToGlobal(at)); });
     connect(lstLines1, &QAbstractItemView::doubleClicked, this, &TfrmMain::lstLines1DblClick);
     connect(Dir1, &FolderTree::rightButtonPressed, this, &TfrmMain::Dir1MouseDown);
-}
-
-void TfrmMain::buildMenus()
-{
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* retrieve = file->addAction(QStringLiteral("&Retrieve Search"), this, &TfrmMain::RetrieveSearch1Click);
-    retrieve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    retrieve->setObjectName(QStringLiteral("RetrieveSearch1"));
-    QAction* save = file->addAction(QStringLiteral("&Save Search"), this, &TfrmMain::SaveSearch1Click);
-    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    save->setObjectName(QStringLiteral("SaveSearch1"));
-    QAction* refresh = file->addAction(QStringLiteral("Re&fresh"), this, &TfrmMain::Refresh1Click);
-    refresh->setShortcut(QKeySequence(Qt::Key_F5));
-    QAction* prefs = file->addAction(QStringLiteral("&Preferences"), this, &TfrmMain::Preferences1Click);
-    prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    prefs->setObjectName(QStringLiteral("Preferences1"));
-    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction* contents = help->addAction(QStringLiteral("&Contents"), this, &TfrmMain::Contents1Click);
-    contents->setShortcut(QKeySequence(Qt::Key_F1));
-    help->addSeparator();
-    help->addAction(QStringLiteral("&About"), this, &TfrmMain::About1Click);
-
-    // The pop-up menu's shortcuts act while the file list has the focus.
-    mnuFilesPopup = new QMenu(this);
-    const struct {
-        const char* text;
-        const char* name;
-        Qt::Key key;
-    } entries[] = {{"&View", "View1", Qt::Key_V}, {"&Open", "Open1", Qt::Key_O}, {"&Edit", "Edit1", Qt::Key_E}};
-    for (const auto& e : entries) {
-        QAction* a = mnuFilesPopup->addAction(QString::fromLatin1(e.text));
-        a->setObjectName(QString::fromLatin1(e.name));
-        a->setShortcut(QKeySequence(Qt::CTRL | e.key));
-        a->setShortcutContext(Qt::WidgetShortcut);
-        lstFiles1->addAction(a);
-    }
-    connect(mnuFilesPopup->actions()[0], &QAction::triggered, this, &TfrmMain::View1Click);
-    connect(mnuFilesPopup->actions()[1], &QAction::triggered, this, &TfrmMain::Open1Click);
-    connect(mnuFilesPopup->actions()[2], &QAction::triggered, this, &TfrmMain::Edit1Click);
-}
-
-void TfrmMain::placeControls()
-{
-    // The designed layout, or the compact one for 800-wide or 600-high screens.
-    compact_ = screen_.width() == 800 || screen_.height() == 600;
-    const int w = compact_ ? kCompactWidth : kDesignedWidth;
-    const int h = compact_ ? kCompactHeight : kDesignedHeight;
-    const int listHeight = compact_ ? 140 : 180;
-    const int x0 = 4, full = w - 8;
-    lstFiles1->setGeometry(x0, 4, full, listHeight);
-    lblMatches->setGeometry(x0 + 2, 8 + listHeight, full, 16);
-    lstLines1->setGeometry(x0, 26 + listHeight, full, compact_ ? 140 : 150);
-    const int top = lstLines1->geometry().bottom() + 8;
-    const int statusHeight = 22;
-    const int panelHeight = h - top - statusHeight - 4;
-    // Lower panel: the folder tree on the left; the three inputs and, right of them, the file
-    // types and the buttons; the options in two columns under both.
-    const int treeWidth = compact_ ? 220 : 260;
-    Dir1->setGeometry(x0, top, treeWidth, panelHeight);
-    const int mx = x0 + treeWidth + 8;
-    const int boxWidth = compact_ ? 300 : 340;
-    auto* lblSearch = findChild<QLabel*>(QStringLiteral("lblSearch"));
-    auto* lblFilespec = findChild<QLabel*>(QStringLiteral("lblFilespec"));
-    auto* lblRegExp = findChild<QLabel*>(QStringLiteral("lblRegExp"));
-    lblSearch->setGeometry(mx, top, boxWidth, 16);
-    cboSearch->setGeometry(mx, top + 16, boxWidth, 24);
-    lblFilespec->setGeometry(mx, top + 46, boxWidth, 16);
-    txtFilespec->setGeometry(mx, top + 62, boxWidth, 24);
-    lblRegExp->setGeometry(mx, top + 92, boxWidth, 16);
-    cboRegExp->setGeometry(mx, top + 108, boxWidth, 24);
-    const int rx = mx + boxWidth + 8;
-    const int rw = w - rx - 4;
-    grpFileTypes->setGeometry(rx, top, rw, 56);
-    chkTextFiles->setGeometry(10, 24, rw / 2 - 10, 22);
-    chkBinaryFiles->setGeometry(rw / 2, 24, rw / 2 - 8, 22);
-    const int bw = (rw - 8) / 2;
-    cmdSearch->setGeometry(rx, top + 62, bw, 70);
-    cmdPrint->setGeometry(rx + bw + 8, top + 62, bw, 70);
-    cmdStop->setGeometry(cmdSearch->geometry());
-    const int ow = w - mx - 4;
-    grpOptions->setGeometry(mx, top + 138, ow, std::max(86, panelHeight - 138));
-    const int col = (ow - 24) / 2;
-    chkInclSub->setGeometry(10, 20, col, 22);
-    chkSearchListed->setGeometry(10, 42, col, 22);
-    chkSearchZip->setGeometry(10, 64, col, 22);
-    chkCase->setGeometry(18 + col, 20, col, 22);
-    chkWord->setGeometry(18 + col, 42, col, 22);
-    chkLiteral->setGeometry(18 + col, 64, col, 22);
-    pnlStatus->setGeometry(0, h - statusHeight, w, statusHeight);
-
-    // Column widths by layout.
-    const int widths[] = {compact_ ? 150 : 180, compact_ ? 290 : 360, 60, 40, compact_ ? 70 : 80, compact_ ? 150 : 160};
-    for (int c = 0; c < FileResultModel::ColumnCount; ++c)
-        lstFiles1->setColumnWidth(c, widths[c]);
-    centralWidget()->setFixedSize(w, h);
-    setFixedSize(w, h + menuBar()->sizeHint().height());
-    move(screen_.topLeft());
+    connect(RetrieveSearch1, &QAction::triggered, this, &TfrmMain::RetrieveSearch1Click);
+    connect(SaveSearch1, &QAction::triggered, this, &TfrmMain::SaveSearch1Click);
+    connect(Refresh1, &QAction::triggered, this, &TfrmMain::Refresh1Click);
+    connect(Preferences1, &QAction::triggered, this, &TfrmMain::Preferences1Click);
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(Contents1, &QAction::triggered, this, &TfrmMain::Contents1Click);
+    connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
+    connect(View1, &QAction::triggered, this, &TfrmMain::View1Click);
+    connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
+    connect(Edit1, &QAction::triggered, this, &TfrmMain::Edit1Click);
 }
 
 void TfrmMain::FormCreate(const QStringList& arguments)
 {
-    state_.HelpFile = pathBytes(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvane-help.html"));
+    state_.HelpFile = ToBytes(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvane-help.html"));
     // The start folder from the first argument: a folder, or a file's folder.
     if (!arguments.isEmpty()) {
         startedWithArgument_ = true;
-        std::string arg = pathBytes(QFileInfo(arguments.front()).absoluteFilePath());
+        std::string arg = ToBytes(QFileInfo(arguments.front()).absoluteFilePath());
         if (arguments.front().endsWith(QLatin1Char('/')) && arg.back() != '/')
             arg += '/';
         if (platform::KindOf(arg) == platform::FileKind::Directory)
@@ -332,10 +113,9 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         Dir1->selectPath("/");
     }
     state_.SortDirection = 1;
-    state_.search.TempBase = tempBase_.path();
-    state_.search.ZipList.clear();
-    state_.search.TempDirList.clear();
-    state_.search.Preferences = PreferenceSet::Defaults();
+    state_.TempBase = tempBase_.path();
+    state_.TempDirList.clear();
+    state_.Preferences = PreferenceSet::Defaults();
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -349,11 +129,11 @@ void TfrmMain::showEvent(QShowEvent* event)
 
 void TfrmMain::FormShow()
 {
-    placeControls();
-    LoadPreferences(registry_, state_.search.Preferences);
-    setHintsShown(state_.search.Preferences.ShowHint);
+    place(*this, screen_);
+    LoadPreferences(registry_, state_.Preferences);
+    setHintsShown(state_.Preferences.ShowHint);
     if (!startedWithArgument_) {
-        const std::string& startup = state_.search.Preferences.StartupDir;
+        const std::string& startup = state_.Preferences.StartupDir;
         if (!startup.empty()) {
             if (!Dir1->selectPath(startup)) {
                 messages_->show(this, QStringLiteral("Warning"),
@@ -374,9 +154,9 @@ void TfrmMain::FormShow()
 void TfrmMain::applyMatchFont()
 {
     QFont f = lstLines1->font();
-    f.setFamily(fromBytes(state_.search.Preferences.MatchFontName));
-    if (state_.search.Preferences.MatchFontSize > 0)
-        f.setPointSize(state_.search.Preferences.MatchFontSize);
+    f.setFamily(ToQString(state_.Preferences.MatchFontName));
+    if (state_.Preferences.MatchFontSize > 0)
+        f.setPointSize(state_.Preferences.MatchFontSize);
     lstLines1->setFont(f);
 }
 
@@ -389,20 +169,15 @@ void TfrmMain::changeEvent(QEvent* event)
 
 void TfrmMain::FormActivate()
 {
-    state_.search.Locale = SystemLocaleInfo();
-    state_.search.DateTimeDisplayFormat = ChooseDateTimeFormat(state_.search.Locale, state_.search.DateTimeDisplayFormat);
+    state_.Locale = SystemLocaleInfo();
+    state_.DateTimeDisplayFormat = ChooseDateTimeFormat(state_.Locale, state_.DateTimeDisplayFormat);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    // A close during a run first stops it; the window closes once the run has let go.
-    if (searching()) {
-        state_.search.CancelRequested = true;
-        closeWhenStopped_ = true;
-        event->ignore();
-        return;
-    }
-    run_.DeleteExtractionFolders(false);
+    // A run still going is stopped first; what it found so far stays shown until the window goes.
+    run_.finishNow();
+    DeleteExtractionFolders(std::exchange(state_.TempDirList, {}));
     QMainWindow::closeEvent(event);
 }
 
@@ -411,9 +186,9 @@ SearchRequest TfrmMain::currentRequest() const
     SearchRequest r;
     r.StartDirectory = Dir1->selectedPath();
     r.RootSelected = Dir1->isFirstNodeSelected();
-    r.SelectedCaption = toBytes(Dir1->selectedCaption());
-    r.FileSpecs = toBytes(txtFilespec->text());
-    r.SearchText = toBytes(cboSearch->currentText());
+    r.SelectedCaption = ToBytes(Dir1->selectedCaption());
+    r.FileSpecs = ToBytes(txtFilespec->text());
+    r.SearchText = ToBytes(cboSearch->currentText());
     r.InclSub = chkInclSub->isChecked();
     r.SearchListed = chkSearchListed->isChecked();
     r.SearchZip = chkSearchZip->isChecked();
@@ -427,18 +202,7 @@ SearchRequest TfrmMain::currentRequest() const
 
 void TfrmMain::cmdSearchClick()
 {
-    if (searching())
-        return;
-    run_.cmdSearchClick(currentRequest());
-    if (closeWhenStopped_) {
-        closeWhenStopped_ = false;
-        close();
-    }
-}
-
-void TfrmMain::cmdStopClick()
-{
-    state_.search.CancelRequested = true;
+    run_.start(currentRequest());
 }
 
 void TfrmMain::cboRegExpClick(int index)
@@ -455,7 +219,7 @@ void TfrmMain::cboRegExpClick(int index)
 
 void TfrmMain::lstFiles1ColumnClick(int column)
 {
-    files1.sortRows(column, state_.SortDirection, state_.search.DateTimeDisplayFormat, state_.search.Locale);
+    files1.sortRows(column, state_.SortDirection);
     state_.SortDirection = -state_.SortDirection;
 }
 
@@ -466,6 +230,9 @@ void TfrmMain::lstFiles1Click()
 
 void TfrmMain::lstFiles1KeyUp(int key)
 {
+    // While a run fills the list its rows stay as they come.
+    if (searching())
+        return;
     if (key == Qt::Key_Delete) {
         const int row = lstFiles1->selectedRow();
         if (row < 0)
@@ -480,135 +247,95 @@ void TfrmMain::lstFiles1KeyUp(int key)
 void TfrmMain::ListMatches1()
 {
     const int row = lstFiles1->selectedRow();
-    if (row < 0)
+    if (row < 0 || searching())
         return;
     setUpdatesEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const FileResultRow& r = files1.row(row);
-    const PreferenceSet& prefs = state_.search.Preferences;
-    MatchListing listing = ListMatches(r, ListingParameters{state_.search.Pattern, chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches});
-    lines1.setRows(std::move(listing.Rows));
-    const int numberWidth = listing.Binary ? 0 : (screen_.width() > 800 ? 60 : 45);
+    const FileRow& r = files1.row(row);
+    const PreferenceSet& prefs = state_.Preferences;
+    MatchListing listing = ListMatches(r, ListingParameters{state_.Pattern, chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches});
+    lines1.setRows(std::move(listing.lines));
+    const int numberWidth = listing.binary ? 0 : (screen_.width() > 800 ? 60 : 45);
     lstLines1->setColumnWidth(0, numberWidth);
     lstLines1->setColumnHidden(0, numberWidth == 0);
     lstLines1->setColumnWidth(1, std::max(0, lstLines1->viewport()->width() - numberWidth - 4));
-    lblMatches->setText(QFile::decodeName(MatchesLabel(r).c_str()));
+    lblMatches->setText(ToQString(MatchesLabel(r)));
     lblMatches->show();
     lstLines1->setEnabled(true);
     QApplication::restoreOverrideCursor();
     setUpdatesEnabled(true);
 }
 
-const FileResultRow* TfrmMain::targetRow()
-{
-    const int row = lstFiles1->selectedRow();
-    if (row < 0)
-        return nullptr;
-    const FileResultRow& r = files1.row(row);
-    state_.CurrentFilePath = r.FullPath();
-    return &r;
-}
-
-void TfrmMain::View1Click()
-{
-    ViewFile(-1);
-}
-
-void TfrmMain::ViewFile(std::int32_t match)
-{
-    const FileResultRow* row = targetRow();
-    if (row == nullptr)
-        return;
-    TfrmViewer::Input input;
-    input.path = state_.CurrentFilePath;
-    input.row = *row;
-    input.pattern = state_.search.Pattern;
-    input.caseSensitive = chkCase->isChecked();
-    input.preferences = state_.search.Preferences;
-    input.screen = screen_;
-    auto* viewer = new TfrmViewer(std::move(input), *messages_, this);
-    viewer->setAttribute(Qt::WA_DeleteOnClose);
-    const std::string caption = row->IsArchiveMember() ? row->FileName + " (in " + row->Directory + ")" : state_.CurrentFilePath;
-    viewer->setWindowTitle(QStringLiteral("File Viewer - ") + QFile::decodeName(caption.c_str()));
-    viewer->StartMatch = match;
-    viewer->exec();
-}
-
-void TfrmMain::lstLines1DblClick()
-{
-    const int fileRow = lstFiles1->selectedRow();
-    const int lineRow = lstLines1->selectedRow();
-    if (fileRow < 0 || lineRow < 0)
-        return;
-    if (files1.row(fileRow).Type == "T") {
-        const std::string& number = lines1.rows()[static_cast<std::size_t>(lineRow)].LineNumber;
-        std::int32_t line = 0;
-        if (std::from_chars(number.data(), number.data() + number.size(), line).ec != std::errc())
-            return;
-        ViewFile(line);
-    } else {
-        ViewFile(lineRow);
-    }
-}
-
-bool TfrmMain::ConfirmZipCopy()
-{
-    return messages_->show(this, QStringLiteral("Warning"),
-                           QStringLiteral("When opening or editing a file extracted from a Zip file,\nyou are working on a temporary "
-                                          "copy of the extracted file.\nAny changes you make will NOT be saved to the original "
-                                          "Zip file.\nDo you want to proceed?"),
-                           BoxIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes;
-}
-
-void TfrmMain::Open1Click()
-{
-    const FileResultRow* row = targetRow();
-    if (row == nullptr || (row->IsArchiveMember() && !ConfirmZipCopy()))
-        return;
-    if (launcher_->open(state_.CurrentFilePath) == Launcher::OpenResult::NoAssociation)
-        messages_->show(this, QStringLiteral("Quorvane"),
-                        QStringLiteral("Unable to open file - no associated application exists for this extension"), BoxIcon::None);
-}
-
-void TfrmMain::Edit1Click()
-{
-    const FileResultRow* row = targetRow();
-    if (row == nullptr || (row->IsArchiveMember() && !ConfirmZipCopy()))
-        return;
-    // The command line is the editor, a blank and the file; the file goes as one argument, so
-    // blanks in its path need no quotes.
-    const QStringList command = EditorCommand(fromBytes(state_.search.Preferences.Editor), QFile::decodeName(state_.CurrentFilePath.c_str()));
-    if (command.isEmpty())
-        return;
-    launcher_->startDetached(command.front(), command.mid(1));
-}
-
 void TfrmMain::RetrieveSearch1Click()
 {
-    TfrmSearches dialog(*this);
+    if (searching())
+        return;
+    // A folder that cannot be selected leaves the tree as it was.
+    auto selectFolder = [this](const std::string& folder) {
+        const std::string previous = Dir1->selectedPath();
+        const bool wasFirst = Dir1->isFirstNodeSelected();
+        if (Dir1->selectPath(folder))
+            return true;
+        if (!previous.empty())
+            Dir1->selectPath(previous);
+        else if (!wasFirst)
+            Dir1->setCurrentIndex({});
+        return false;
+    };
+    TfrmSearches dialog(registry_, *messages_, selectFolder, this);
     dialog.exec();
+    const auto& s = dialog.retrieved();
+    if (!s)
+        return;
+    cboSearch->setCurrentText(ToQString(s->SearchText));
+    txtFilespec->setText(ToQString(s->FileSpecs));
+    const SearchOptions o = OptionsFromLetters(s->Options);
+    chkTextFiles->setChecked(o.TextFiles);
+    chkBinaryFiles->setChecked(o.BinaryFiles);
+    chkInclSub->setChecked(o.InclSub);
+    chkSearchZip->setChecked(o.SearchZip);
+    chkCase->setChecked(o.Case);
+    chkWord->setChecked(o.Word);
+    chkLiteral->setChecked(o.Literal);
 }
 
 void TfrmMain::SaveSearch1Click()
 {
-    SaveSearch(*this);
+    if (searching())
+        return;
+    SearchOptions o;
+    o.TextFiles = chkTextFiles->isChecked();
+    o.BinaryFiles = chkBinaryFiles->isChecked();
+    o.InclSub = chkInclSub->isChecked();
+    o.SearchZip = chkSearchZip->isChecked();
+    o.Case = chkCase->isChecked();
+    o.Word = chkWord->isChecked();
+    o.Literal = chkLiteral->isChecked();
+    const SavedSearch s{Dir1->selectedPath(), ToBytes(cboSearch->currentText()), ToBytes(txtFilespec->text()), OptionLetters(o)};
+    SaveSearch(s, registry_, *messages_, this);
 }
 
 void TfrmMain::Preferences1Click()
 {
-    TfrmPreferences dialog(state_.search.Preferences, registry_, *messages_, choosers, [this] { applyMatchFont(); }, this);
+    if (searching())
+        return;
+    TfrmPreferences dialog(state_.Preferences, registry_, *messages_, choosers, [this] { applyMatchFont(); }, this);
     dialog.exec();
 }
 
 void TfrmMain::Dir1MouseDown()
 {
-    TfrmDirListing dialog(*this);
+    const QPoint origin = mapToGlobal(QPoint(0, 0));
+    const QPoint bottomLeft(origin.x() + txtFilespec->mapTo(this, QPoint(0, 0)).x(), pnlStatus->mapToGlobal(QPoint(0, 0)).y() - 2);
+    TfrmDirListing dialog(Dir1->selectedPath(), txtFilespec->text(), bottomLeft, this);
+    connect(&dialog, &TfrmDirListing::fileSpecsChanged, txtFilespec, &QLineEdit::setText);
     dialog.exec();
 }
 
 void TfrmMain::Refresh1Click()
 {
-    Dir1->reRead();
+    if (!searching())
+        Dir1->reRead();
 }
 
 void TfrmMain::About1Click()
@@ -620,159 +347,9 @@ void TfrmMain::About1Click()
 
 void TfrmMain::Contents1Click()
 {
-    auto* help = new HelpWindow(QFile::decodeName(state_.HelpFile.c_str()), this);
+    auto* help = new HelpWindow(ToQString(state_.HelpFile), this);
     help->setAttribute(Qt::WA_DeleteOnClose);
     help->show();
-}
-
-// The search run's host.
-
-void TfrmMain::RunStarting()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    cmdStop->setGeometry(cmdSearch->geometry());
-    cmdStop->show();
-    cmdStop->raise();
-    lblMatches->hide();
-    cboRegExp->setCurrentIndex(-1);
-    lstFiles1->setEnabled(true);
-    lstLines1->setEnabled(false);
-    cmdPrint->setEnabled(false);
-    lastPump_ = lastStatusPaint_ = std::chrono::steady_clock::now();
-}
-
-void TfrmMain::AddToHistory(const std::string& searchText)
-{
-    const QString text = cboSearch->currentText();
-    cboSearch->insertItem(0, fromBytes(searchText));
-    cboSearch->setCurrentText(text);
-}
-
-std::vector<FileResultRow> TfrmMain::VisibleRows()
-{
-    flushRows();
-    return files1.rows();
-}
-
-void TfrmMain::ClearResults()
-{
-    pendingRows_.clear();
-    files1.clear();
-    lines1.clear();
-}
-
-void TfrmMain::AddRow(const FileResultRow& row)
-{
-    pendingRows_.push_back(row);
-}
-
-void TfrmMain::flushRows()
-{
-    if (pendingRows_.empty())
-        return;
-    files1.append(pendingRows_);
-    pendingRows_.clear();
-}
-
-void TfrmMain::SetStatus(const std::string& text)
-{
-    pnlStatus->setText(QFile::decodeName(text.c_str()));
-    // Progress texts are painted at a pace the eye can follow; every other text at once.
-    const auto now = std::chrono::steady_clock::now();
-    if (text.rfind(" Searching ", 0) != 0 || now - lastStatusPaint_ >= kStatusInterval) {
-        pnlStatus->repaint();
-        lastStatusPaint_ = now;
-    }
-}
-
-void TfrmMain::ProcessEvents()
-{
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastPump_ < kPumpInterval)
-        return;
-    lastPump_ = now;
-    flushRows();
-    QCoreApplication::processEvents();
-}
-
-void TfrmMain::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon)
-{
-    flushRows();
-    messages_->show(this, fromBytes(caption), QFile::decodeName(text.c_str()), boxIconOf(icon));
-}
-
-void TfrmMain::RunStopped()
-{
-    flushRows();
-    cmdStop->hide();
-    QApplication::restoreOverrideCursor();
-}
-
-void TfrmMain::RunEnded(RunOutcome outcome)
-{
-    if (outcome == RunOutcome::Matches) {
-        chkSearchListed->setEnabled(true);
-        lstFiles1->setFocus();
-        lstFiles1->selectRow(0);
-        cmdPrint->setEnabled(true);
-    } else {
-        lstFiles1->setEnabled(false);
-        chkSearchListed->setEnabled(false);
-    }
-    chkSearchListed->setChecked(false);
-}
-
-void TfrmMain::cmdPrintClick()
-{
-    state_.ExportFileName.clear();
-    state_.ReportChoice = -1;
-    frmPrint->exec();
-    ProduceReport();
-}
-
-std::string TfrmMain::ReportHeaderText() const
-{
-    return reports::ReportHeader(state_.search.SearchText, Dir1->selectedPath(), txtFilespec->text().toStdString());
-}
-
-void TfrmMain::ProduceReport()
-{
-    const int choice = state_.ReportChoice;
-    if (choice < 0 || choice > 2)
-        return;
-    // The print font for every field; each keeps its own style.
-    const PreferenceSet& prefs = state_.search.Preferences;
-    const reports::ReportFont font(prefs.PrintFontName, prefs.PrintFontSize);
-    const std::string header = ReportHeaderText();
-    const ListingParameters listing{state_.search.Pattern, chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches};
-    reports::ReportData sources{state_.search.lstFiles2, state_.lstLines2, state_.ReportFileIndex, state_.ReportLineIndex,
-                             [listing](const FileResultRow& row) { return ListMatches(row, listing).Rows; }};
-
-    // The lists as they are at the click, in their order.
-    reports::ReportMaker make;
-    if (choice == 1) {
-        const int row = lstFiles1->selectedRow();
-        if (row < 0)
-            return;
-        const FileResultRow selected = files1.row(row);
-        const std::vector<MatchLineRow> shown = lines1.rows();
-        make = [&header, &sources, selected, shown] { return reports::MatchesReportSelectedFile(header, selected, shown, sources); };
-    } else {
-        state_.search.lstFiles2 = files1.rows();
-        state_.ReportFileIndex = -1;
-        if (choice == 0)
-            make = [&header, &sources] { return reports::FileListReport(header, sources); };
-        else
-            make = [&header, &sources] { return reports::MatchesReportAllFiles(header, sources); };
-    }
-
-    reports::ReportOutput output(*printer_, *messages_, this);
-    if (!state_.ExportFileName.empty())
-        output.exportToFile(state_.ExportFileName, make, font);
-    else if (state_.ReportPreview)
-        output.preview(make, font);
-    else
-        output.print(make, font);
 }
 
 } // namespace qv

@@ -1,5 +1,8 @@
 #include "MatchLineModel.h"
 
+#include "search/RunTexts.h"
+#include "widgets/Text.h"
+
 #include <QString>
 
 namespace qv {
@@ -18,12 +21,12 @@ QVariant MatchLineModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const MatchLineRow& r = rows_[static_cast<std::size_t>(index.row())];
+    const MatchLine& r = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
-            return QString::fromLatin1(r.LineNumber.c_str());
-        // Texts are bytes: shown as the local 8-bit encoding gives them; tabs and line breaks as blanks.
-        QString t = QString::fromLocal8Bit(r.Text.c_str(), static_cast<qsizetype>(r.Text.size()));
+            return QString::fromStdString(LineNumberText(r));
+        // Texts are bytes: shown as the locale's encoding gives them; tabs and line breaks as blanks.
+        QString t = ToQString(r.text);
         for (QChar& c : t)
             if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0))
                 c = QLatin1Char(' ');
@@ -34,7 +37,7 @@ QVariant MatchLineModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-void MatchLineModel::setRows(std::vector<MatchLineRow> rows)
+void MatchLineModel::setRows(std::vector<MatchLine> rows)
 {
     beginResetModel();
     rows_ = std::move(rows);

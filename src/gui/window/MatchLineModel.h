@@ -18,12 +18,12 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    void setRows(std::vector<MatchLineRow> rows);
+    void setRows(std::vector<MatchLine> rows);
     void clear() { setRows({}); }
-    [[nodiscard]] const std::vector<MatchLineRow>& rows() const { return rows_; }
+    [[nodiscard]] const std::vector<MatchLine>& rows() const { return rows_; }
 
 private:
-    std::vector<MatchLineRow> rows_;
+    std::vector<MatchLine> rows_;
 };
 
 } // namespace qv

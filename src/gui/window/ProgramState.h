@@ -1,29 +1,32 @@
 #pragma once
 
-#include "search/MatchListing.h"
-#include "search/SearchRun.h"
+#include "dialogs/PrintDialog.h"
+#include "platform/LocaleInfo.h"
+#include "search/SearchSink.h"
+#include "store/PreferenceSet.h"
 
 #include <string>
 #include <vector>
 
 namespace qv {
 
-// The program state shared by the main window and the windows it opens, owned by the main window
-// for the program's life and passed by reference to the dialogs that read or write it.
+// What the main window keeps from one run to the next and hands, as values, to the windows it
+// opens. Owned by the main window for the program's life.
 struct ProgramState {
-    SearchState search;           // SearchText, Pattern, the run's counters and archive lists, the
-                                  // preferences, the date format, and lstFiles2 (the hidden file list)
-    std::vector<MatchLineRow> lstLines2; // the hidden match list of the reports
+    std::string SearchText; // of the last accepted search, as typed
+    std::string Pattern;    // ... as prepared
+    PreferenceSet Preferences;
+    platform::LocaleInfo Locale;
+    std::string DateTimeDisplayFormat; // chosen from the regional settings at every activation
+    std::string TempBase;              // the private temporary folder, ending in "/"
+    // Extraction folders whose members may still be listed; deleted at the next run that is not
+    // of the listed files only, and when the program ends.
+    std::vector<std::string> TempDirList;
+    RunSummary LastRun;
     int SortDirection = 1;
-    std::string CurrentFilePath;  // the file the last View, Open or Edit acted on
+    std::string CurrentFilePath; // the file the last View, Open or Edit acted on
     std::string HelpFile;
-
-    // The print/export request of the last click on Print/Export.
-    int ReportChoice = -1;
-    bool ReportPreview = false;
-    std::string ExportFileName;
-    int ReportFileIndex = -1;
-    int ReportLineIndex = -1;
+    ReportRequest Report;
 };
 
 } // namespace qv

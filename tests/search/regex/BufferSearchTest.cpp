@@ -1,7 +1,8 @@
 // The buffer search over whole texts and files read through windows.
-#include "search/GrepEngine.h"
-#include "search/SearchFile.h"
+#include "regex/BufferSearch.h"
 #include "regex/FileSource.h"
+#include "search/SearchFile.h"
+#include "support/Engine.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,16 @@
 
 namespace {
 
-std::shared_ptr<qv::regex::Regex> compile(std::string_view p, bool caseSensitive = true)
+qv::regex::RegexPtr compile(std::string_view p, bool caseSensitive = true)
 {
-    return std::get<qv::CompiledPattern>(qv::CompileRGrep(p, caseSensitive)).regex();
+    return qvtest::Compile(p, caseSensitive);
 }
 
-std::vector<qv::Match> all(const std::shared_ptr<qv::regex::Regex>& r, qv::regex::TextSource& source,
-                           const qv::ByteMap& map = qv::regex::identityByteMap())
+std::vector<qv::regex::Match> all(const qv::regex::RegexPtr& r, qv::regex::TextSource& source,
+                                  const qv::regex::ByteMap& map = qv::regex::identityByteMap())
 {
     qv::regex::BufferSearch s(r, source, map);
-    std::vector<qv::Match> out;
+    std::vector<qv::regex::Match> out;
     std::uint64_t from = 0;
     while (auto m = s.RGrep(from)) {
         out.push_back(*m);
@@ -54,14 +55,14 @@ TEST(BufferSearch, StreamsAFileAndFindsMatchesAcrossWindowEdges)
 TEST(BufferSearch, ByteMapsChangeWhatMatchesButNotPositions)
 {
     const std::string text("a\0b\x80" "c", 5);
-    qv::ByteMap map = qv::regex::identityByteMap();
+    qv::regex::ByteMap map = qv::regex::identityByteMap();
     map[0] = 1;
     map[0x80] = ' ';
     qv::regex::MemorySource memory(text);
-    EXPECT_EQ(all(compile("a\\\x01" "b c"), memory, map), (std::vector<qv::Match>{{0, 5}}));
+    EXPECT_EQ(all(compile("a\\\x01" "b c"), memory, map), (std::vector<qv::regex::Match>{{0, 5}}));
     // The literal search must not skip what the map turns into its bytes.
     qv::regex::MemorySource again(text);
-    EXPECT_EQ(all(compile(" c"), again, map), (std::vector<qv::Match>{{3, 5}}));
+    EXPECT_EQ(all(compile(" c"), again, map), (std::vector<qv::regex::Match>{{3, 5}}));
 }
 
 TEST(BufferSearch, ContinuingFromElsewhereStartsAFreshSearch)
@@ -69,9 +70,9 @@ TEST(BufferSearch, ContinuingFromElsewhereStartsAFreshSearch)
     const auto r = compile("ab|b");
     qv::regex::MemorySource memory("abab");
     qv::regex::BufferSearch s(r, memory);
-    EXPECT_EQ(s.RGrep(0), (qv::Match{0, 2}));
-    EXPECT_EQ(s.RGrep(1), (qv::Match{1, 2})); // not a continuation: leftmost from 1
-    EXPECT_EQ(s.RGrep(2), (qv::Match{2, 4}));
+    EXPECT_EQ(s.RGrep(0), (qv::regex::Match{0, 2}));
+    EXPECT_EQ(s.RGrep(1), (qv::regex::Match{1, 2})); // not a continuation: leftmost from 1
+    EXPECT_EQ(s.RGrep(2), (qv::regex::Match{2, 4}));
     EXPECT_EQ(s.RGrep(4), std::nullopt);
 }
 
@@ -92,7 +93,8 @@ TEST(BufferSearch, PathologicalPatternsRunInLinearTime)
 TEST(BufferSearch, BinaryCountRules)
 {
     qvtest::TempDir dir;
-    const auto pattern = std::get<qv::CompiledPattern>(qv::CompileRGrep("x+", true));
+    qv::regex::Automata pattern(compile("x+"));
+    qv::Block storage;
     // The first match counts whatever its length; later ones only up to the limit.
     const std::string long1 = std::string(10, 'x');
     const std::string path = dir.write("b.bin", std::string("\x01", 1) + long1 + " x " + long1 + " xx");
@@ -100,16 +102,16 @@ TEST(BufferSearch, BinaryCountRules)
     auto file = qv::SearchFile::Open(path, scratch);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->ClassifyFile(), qv::FileType::Binary);
-    EXPECT_EQ(file->CountBinary(pattern, 5), 3U);
+    EXPECT_EQ(file->CountBinary(pattern, 5, storage).count, 3U);
     // NUL counts as byte 1 and WordPerfect's 128 and 207 as blanks.
-    const auto nul = std::get<qv::CompiledPattern>(qv::CompileRGrep("a\\\x01" "b", true));
+    qv::regex::Automata nul(compile("a\\\x01" "b"));
     auto f2 = qv::SearchFile::Open(dir.write("n.bin", std::string("a\0b a\x01" "b", 7)), scratch);
-    EXPECT_EQ(f2->CountBinary(nul, 300), 2U);
-    const auto blank = std::get<qv::CompiledPattern>(qv::CompileRGrep("a b", true));
+    EXPECT_EQ(f2->CountBinary(nul, 300, storage).count, 2U);
+    qv::regex::Automata blank(compile("a b"));
     auto wp = qv::SearchFile::Open(dir.write("w.bin", std::string("\xFFWPC a\x80" "b a\xCF" "b", 12)), scratch);
-    EXPECT_EQ(wp->CountBinary(blank, 300), 2U);
+    EXPECT_EQ(wp->CountBinary(blank, 300, storage).count, 2U);
     auto notWp = qv::SearchFile::Open(dir.write("x.bin", std::string("\xFFWPX\x01 a\x80" "b", 9)), scratch);
-    EXPECT_EQ(notWp->CountBinary(blank, 300), 0U);
+    EXPECT_EQ(notWp->CountBinary(blank, 300, storage).count, 0U);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The pattern dialect, feature by feature.
-#include "search/GrepEngine.h"
+#include "regex/BufferSearch.h"
 #include "regex/LineSearch.h"
+#include "support/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,8 @@ using Extent = std::optional<std::pair<std::size_t, std::size_t>>;
 
 Extent first(std::string_view pattern, std::string_view text, bool caseSensitive = true)
 {
-    auto c = qv::CompileRGrep(pattern, caseSensitive);
-    if (!std::holds_alternative<qv::CompiledPattern>(c)) {
-        ADD_FAILURE() << "does not compile: " << pattern;
-        return std::nullopt;
-    }
-    qv::BufferGrep g(std::get<qv::CompiledPattern>(c), text);
+    qv::regex::MemorySource source(text);
+    qv::regex::BufferSearch g(qvtest::Compile(pattern, caseSensitive), source);
     auto m = g.RGrep(0);
     if (!m)
         return std::nullopt;
@@ -25,25 +22,18 @@ Extent first(std::string_view pattern, std::string_view text, bool caseSensitive
 // Line numbers of the matching lines of a text.
 std::vector<int> lines(std::string_view pattern, std::string_view text, bool caseSensitive = true)
 {
-    auto c = qv::CompileRGrep(pattern, caseSensitive);
-    EXPECT_TRUE(std::holds_alternative<qv::CompiledPattern>(c)) << pattern;
-    if (!std::holds_alternative<qv::CompiledPattern>(c))
-        return {};
-    qv::regex::LineSearch s(std::get<qv::CompiledPattern>(c).regex());
+    qv::regex::LineSearch s(qvtest::Compile(pattern, caseSensitive));
     s.setListing(true);
     s.adopt(-1, text, true);
     std::vector<int> out;
     while (s.next())
-        out.push_back(std::stoi(std::string(s.line().substr(0, s.line().find(':')))));
+        out.push_back(static_cast<int>(s.lineNumber()));
     return out;
 }
 
 std::string compileError(std::string_view pattern)
 {
-    auto c = qv::CompileRGrep(pattern, false);
-    if (auto* e = std::get_if<qv::CompileError>(&c))
-        return e->message;
-    return "";
+    return qvtest::CompileError(pattern);
 }
 
 Extent at(std::size_t b, std::size_t e)
@@ -176,11 +166,11 @@ TEST(Dialect, LineEndsAreCrLfWhateverTheFile)
 
 TEST(Dialect, EmptyMatchesMoveOn)
 {
-    auto c = qv::CompileRGrep("x*", true);
-    qv::BufferGrep g(std::get<qv::CompiledPattern>(c), "xxa");
-    EXPECT_EQ(g.RGrep(0), (qv::Match{0, 2}));
-    EXPECT_EQ(g.RGrep(2), (qv::Match{2, 2}));
-    EXPECT_EQ(g.RGrep(3), (qv::Match{3, 3}));
+    qv::regex::MemorySource source("xxa");
+    qv::regex::BufferSearch g(qvtest::Compile("x*"), source);
+    EXPECT_EQ(g.RGrep(0), (qv::regex::Match{0, 2}));
+    EXPECT_EQ(g.RGrep(2), (qv::regex::Match{2, 2}));
+    EXPECT_EQ(g.RGrep(3), (qv::regex::Match{3, 3}));
     EXPECT_EQ(g.RGrep(4), std::nullopt);
 }
 
@@ -217,10 +207,10 @@ TEST(Dialect, AnyByteStringCompilesOrFailsCleanly)
         all += static_cast<char>(b);
     for (std::size_t len = 1; len < 4; ++len)
         for (std::size_t i = 0; i + len <= all.size(); i += 7)
-            (void)qv::CompileRGrep(all.substr(i, len), false);
+            (void)qv::regex::Regex::compile(all.substr(i, len), false);
     // A pattern of every byte compiles (\\ escapes nothing at the end here) or names its problem.
-    auto c = qv::CompileRGrep(all, true);
-    if (auto* e = std::get_if<qv::CompileError>(&c)) {
+    auto c = qv::regex::Regex::compile(all, true);
+    if (auto* e = std::get_if<qv::regex::CompileError>(&c)) {
         EXPECT_NE(e->message.find("position"), std::string::npos);
     }
 }

@@ -42,11 +42,11 @@ void compareOnce(std::mt19937& rng, const std::string& pattern, bool caseSensiti
         texts.push_back(randomText(rng));
     for (const qvtest::Variant& v : qvtest::EngineVariants()) {
         auto compiled = Regex::compile(pattern, caseSensitive, v.options);
-        const bool ok = std::holds_alternative<std::shared_ptr<Regex>>(compiled);
+        const bool ok = std::holds_alternative<qv::regex::RegexPtr>(compiled);
         ASSERT_EQ(ok, expected.has_value()) << "pattern [" << pattern << "]";
         if (!ok)
             return;
-        auto regex = std::get<std::shared_ptr<Regex>>(compiled);
+        auto regex = std::get<qv::regex::RegexPtr>(compiled);
         for (const std::string& text : texts) {
             SCOPED_TRACE("engine " + std::string(v.name) + " pattern [" + pattern + "] case " +
                          std::to_string(caseSensitive) + " text [" + qvtest::Escaped(text) + "]");

@@ -1,6 +1,6 @@
 // The line search over real files: block boundaries, long lines, odd line ends, failures.
-#include "search/GrepEngine.h"
 #include "regex/LineSearch.h"
+#include "support/Engine.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,66 +10,41 @@
 
 namespace {
 
-qv::CompiledPattern compile(std::string_view pattern, bool caseSensitive = true)
-{
-    return std::get<qv::CompiledPattern>(qv::CompileRGrep(pattern, caseSensitive));
-}
+using qvtest::Compile;
+using qvtest::CountLines;
+using qvtest::ListLines;
+using V = std::vector<std::string>;
 
-std::vector<std::string> listAll(qv::GrepEngine& engine, const std::string& path)
-{
-    std::vector<std::string> out;
-    engine.SFileSetFlags(qv::ListFlags);
-    EXPECT_TRUE(engine.SFileOpen(path));
-    while (auto l = engine.SFileRGrep())
-        out.emplace_back(*l);
-    engine.SFileClose();
-    return out;
-}
-
-std::uint64_t countAll(qv::GrepEngine& engine, const std::string& path)
-{
-    engine.SFileSetFlags(qv::CountFlags);
-    if (!engine.SFileOpen(path))
-        return 0;
-    while (engine.SFileRGrep()) {
-    }
-    return engine.SFileClose();
-}
-
-TEST(LineSearch, ListsNumberColonLineCrLfForEveryLineEndStyle)
+TEST(LineSearch, ListsNumberTextAndOffsetForEveryLineEndStyle)
 {
     qvtest::TempDir dir;
     const std::string path = dir.write("a.txt", "one x\r\ntwo\nthree x\rlone\nlast x");
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("x"));
-    EXPECT_EQ(listAll(engine, path), (std::vector<std::string>{"1:one x\r\n", "3:three x\rlone\r\n", "4:last x\r\n"}));
-    EXPECT_EQ(countAll(engine, path), 3U);
+    EXPECT_EQ(ListLines(Compile("x"), path), (V{"1:one x", "3:three x\rlone", "4:last x"}));
+    EXPECT_EQ(CountLines(Compile("x"), path), 3U);
+    qv::regex::LineSearch search(Compile("x"));
+    ASSERT_TRUE(search.open(path));
+    search.setListing(true);
+    std::vector<std::uint64_t> offsets;
+    while (search.next())
+        offsets.push_back(search.lineOffset());
+    EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 11, 24}));
 }
 
 TEST(LineSearch, CountsLinesNotMatches)
 {
     qvtest::TempDir dir;
     const std::string path = dir.write("a.txt", "aaa a\nb\na\n");
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("a"));
-    EXPECT_EQ(countAll(engine, path), 2U);
+    EXPECT_EQ(CountLines(Compile("a"), path), 2U);
 }
 
 TEST(LineSearch, EmptyFileAndUnopenableFileCountNothing)
 {
     qvtest::TempDir dir;
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("x-"));
-    EXPECT_EQ(countAll(engine, dir.write("empty", "")), 0U);
-    engine.SFileSetFlags(qv::CountFlags);
-    EXPECT_FALSE(engine.SFileOpen(dir.path() + "missing"));
-    EXPECT_FALSE(engine.SFileRGrep().has_value());
-    EXPECT_EQ(engine.SFileClose(), 0U);
-    // Without a compiled pattern nothing opens.
-    qv::GrepEngine fresh;
-    EXPECT_FALSE(fresh.SCompileRGrep("[", false));
-    EXPECT_TRUE(fresh.error().has_value());
-    EXPECT_FALSE(fresh.SFileOpen(dir.path() + "empty"));
+    qv::regex::LineSearch search(Compile("x-"));
+    EXPECT_EQ(CountLines(search, dir.write("empty", "")), 0U);
+    EXPECT_FALSE(search.open(dir.path() + "missing"));
+    EXPECT_FALSE(search.next());
+    EXPECT_EQ(search.close(), 0U);
 }
 
 TEST(LineSearch, LinesAcrossManyBlocksKeepTheirNumbers)
@@ -79,13 +54,11 @@ TEST(LineSearch, LinesAcrossManyBlocksKeepTheirNumbers)
     for (int i = 1; i <= 200000; ++i)
         text += (i % 997 == 0 ? "needle line " : "plain line ") + std::to_string(i) + "\n";
     const std::string path = dir.write("big.txt", text);
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("needle"));
-    const auto found = listAll(engine, path);
+    const auto found = ListLines(Compile("needle"), path);
     ASSERT_EQ(found.size(), 200000U / 997);
-    EXPECT_EQ(found.front(), "997:needle line 997\r\n");
-    EXPECT_EQ(found.back(), "199400:needle line 199400\r\n");
-    EXPECT_EQ(countAll(engine, path), found.size());
+    EXPECT_EQ(found.front(), "997:needle line 997");
+    EXPECT_EQ(found.back(), "199400:needle line 199400");
+    EXPECT_EQ(CountLines(Compile("needle"), path), found.size());
 }
 
 TEST(LineSearch, LongLinesAreMatchedInPiecesAndListedCut)
@@ -96,20 +69,15 @@ TEST(LineSearch, LongLinesAreMatchedInPiecesAndListedCut)
     text.replace(text.size() - 10, 6, "needle");
     text += "\nshort needle\n";
     const std::string path = dir.write("long.txt", text);
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("needle&x"));
-    const auto found = listAll(engine, path);
+    const auto found = ListLines(Compile("needle&x"), path);
     ASSERT_EQ(found.size(), 1U); // the short line holds no x
-    EXPECT_EQ(found[0].size(), 2 + qv::regex::LineSearch::kMaxListedLine + 2);
+    EXPECT_EQ(found[0].size(), 2 + qv::regex::LineSearch::kMaxListedLine);
     EXPECT_EQ(found[0].substr(0, 5), "1:xxx");
-    engine.SCompileRGrep(compile("needle"));
-    EXPECT_EQ(listAll(engine, path).back(), "2:short needle\r\n");
-    EXPECT_EQ(countAll(engine, path), 2U);
+    EXPECT_EQ(ListLines(Compile("needle"), path).back(), "2:short needle");
+    EXPECT_EQ(CountLines(Compile("needle"), path), 2U);
     // A line-end pattern is decided at the line's real end, far behind the listed part.
-    engine.SCompileRGrep(compile("x\\r\\n"));
-    EXPECT_EQ(countAll(engine, path), 1U);
-    engine.SCompileRGrep(compile("needle\\r\\n"));
-    EXPECT_EQ(listAll(engine, path), (std::vector<std::string>{"2:short needle\r\n"}));
+    EXPECT_EQ(CountLines(Compile("x\\r\\n"), path), 1U);
+    EXPECT_EQ(ListLines(Compile("needle\\r\\n"), path), (V{"2:short needle"}));
 }
 
 TEST(LineSearch, ASingleLineOfOneHundredMegabytesWithoutLineFeed)
@@ -118,11 +86,8 @@ TEST(LineSearch, ASingleLineOfOneHundredMegabytesWithoutLineFeed)
     std::string text(100u << 20, 'a');
     text.back() = 'b';
     const std::string path = dir.write("one.txt", text);
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("ab$"));
-    EXPECT_EQ(countAll(engine, path), 1U);
-    engine.SCompileRGrep(compile("^b"));
-    EXPECT_EQ(countAll(engine, path), 0U);
+    EXPECT_EQ(CountLines(Compile("ab$"), path), 1U);
+    EXPECT_EQ(CountLines(Compile("^b"), path), 0U);
 }
 
 TEST(LineSearch, AFileUnreadableMidwayIsAReadError)
@@ -131,26 +96,50 @@ TEST(LineSearch, AFileUnreadableMidwayIsAReadError)
     // A directory opens but cannot be read: the search reports the failure instead of a count.
     const int fd = ::open(dir.path().c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
-    qv::GrepEngine engine;
-    engine.SCompileRGrep(compile("x"));
-    engine.SFileSetFlags(qv::CountFlags);
-    engine.SFileAdopt(fd, "x\n", false);
-    while (engine.SFileRGrep()) {
+    qv::regex::LineSearch search(Compile("x"));
+    search.adopt(fd, "x\n", false);
+    while (search.next()) {
     }
-    EXPECT_TRUE(engine.readError());
-    engine.SFileClose();
+    EXPECT_TRUE(search.readError());
+    search.close();
 }
 
-TEST(LineSearch, SharedPatternIsCompiledOnceAndReused)
+TEST(LineSearch, StretchesOfAFileAddUpToItsCount)
 {
     qvtest::TempDir dir;
-    const auto pattern = compile("b");
-    qv::GrepEngine engine;
-    for (int i = 0; i < 3; ++i) {
-        engine.SCompileRGrep(pattern);
-        EXPECT_EQ(countAll(engine, dir.write("f" + std::to_string(i), std::string(static_cast<std::size_t>(i), 'b'))),
-                  i > 0 ? 1U : 0U);
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += i % 3 == 0 ? "a needle here\n" : "nothing\r\n";
+    text += "last needle"; // no line feed
+    const std::string path = dir.write("f.txt", text);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    qv::regex::LineSearch search(Compile("needle"), qv::regex::LineSearchLimits{64, 64, 256});
+    std::uint64_t total = 0;
+    // Stretches end at line ends; the last one runs to the end of the file.
+    const std::uint64_t bounds[] = {0, 14, 14 + 9, text.find("a needle", 30000), UINT64_MAX};
+    for (std::size_t k = 0; k + 1 < std::size(bounds); ++k) {
+        search.searchRange(fd, bounds[k], bounds[k + 1]);
+        while (search.next()) {
+        }
+        total += search.close();
     }
+    EXPECT_EQ(total, CountLines(Compile("needle"), path));
+    EXPECT_EQ(total, 1668U);
+    // The descriptor stays the caller's.
+    EXPECT_EQ(::close(fd), 0);
+}
+
+TEST(LineSearch, AStopRequestEndsTheSearchInsideTheFirstBlock)
+{
+    qvtest::TempDir dir;
+    const std::string path = dir.write("f.txt", std::string(4u << 20, 'x') + "\nneedle\n");
+    std::stop_source stop;
+    qv::regex::Automata automata(Compile("needle"), stop.get_token());
+    qv::regex::LineSearch search(automata);
+    stop.request_stop();
+    EXPECT_EQ(CountLines(search, path), 0U);
+    EXPECT_TRUE(search.stopped());
 }
 
 } // namespace

@@ -1,0 +1,85 @@
+#include "OrderedDelivery.h"
+
+namespace qv {
+
+void SerialSink::progress(const RunProgress& p)
+{
+    std::lock_guard lock(mutex_);
+    sink_.progress(p);
+}
+
+void SerialSink::row(FileRow row, std::vector<MatchLine> lines)
+{
+    std::lock_guard lock(mutex_);
+    sink_.row(std::move(row), std::move(lines));
+}
+
+void SerialSink::archiveError(const std::string& archive, const std::string& detail)
+{
+    std::lock_guard lock(mutex_);
+    sink_.archiveError(archive, detail);
+}
+
+void SerialSink::finished(const RunSummary& summary)
+{
+    std::lock_guard lock(mutex_);
+    sink_.finished(summary);
+}
+
+void OrderedDelivery::complete(std::uint64_t seq, FileOutcome outcome)
+{
+    std::unique_lock lock(mutex_);
+    waiting_.emplace(seq, std::move(outcome));
+    if (delivering_)
+        return; // the thread handing outcomes on takes this one too
+    delivering_ = true;
+    for (;;) {
+        std::vector<FileOutcome> ready;
+        for (auto it = waiting_.begin(); it != waiting_.end() && it->first == next_; it = waiting_.erase(it), ++next_) {
+            FileOutcome& o = it->second;
+            if (o.searched)
+                ++counts_.filesSearched;
+            if (o.row) {
+                ++counts_.filesWithMatches;
+                counts_.totalMatches += o.row->matches;
+            }
+            if (o.archive)
+                counts_.archives.push_back(o.path);
+            ready.push_back(std::move(o));
+        }
+        if (ready.empty())
+            break;
+        // The sink is called without the lock, so searchers can go on completing meanwhile.
+        lock.unlock();
+        for (FileOutcome& o : ready) {
+            if (o.row)
+                sink_.row(std::move(*o.row), std::move(o.lines));
+            if (o.archiveError)
+                sink_.archiveError(o.path, *o.archiveError);
+        }
+        lock.lock();
+        delivered_ += ready.size();
+        changed_.notify_all();
+    }
+    delivering_ = false;
+}
+
+void OrderedDelivery::waitDelivered(std::uint64_t count)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return delivered_ >= count; });
+}
+
+void OrderedDelivery::waitForRoom(std::uint64_t issued, std::uint64_t ahead, const std::stop_token& stop)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, stop, [&] { return issued < delivered_ + ahead; });
+}
+
+RunSummary OrderedDelivery::counts() const
+{
+    std::lock_guard lock(mutex_);
+    return counts_;
+}
+
+} // namespace qv

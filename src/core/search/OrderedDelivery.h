@@ -1,0 +1,69 @@
+#pragma once
+
+#include "FileRow.h"
+#include "MatchListing.h"
+#include "SearchSink.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// What one numbered item of a run came to: a file searched (or passed over), an archive met, or
+// an archive that could not be extracted.
+struct FileOutcome {
+    bool searched = false;        // of a wanted type and counted to its end
+    bool archive = false;         // a Zip archive, to extract after the walks
+    std::string path;             // the archive's path
+    std::optional<FileRow> row;   // when it has matches
+    std::vector<MatchLine> lines; // its listing, when the run lists matches
+    std::optional<std::string> archiveError; // the extractor's reason
+};
+
+// A sink that takes one call at a time, from whichever thread.
+class SerialSink final : public SearchSink {
+public:
+    explicit SerialSink(SearchSink& sink) : sink_(sink) {}
+    void progress(const RunProgress& p) override;
+    void row(FileRow row, std::vector<MatchLine> lines) override;
+    void archiveError(const std::string& archive, const std::string& detail) override;
+    void finished(const RunSummary& summary) override;
+
+private:
+    std::mutex mutex_;
+    SearchSink& sink_;
+};
+
+// Hands outcomes to the sink in the order of their numbers, whatever order they are completed
+// in, and keeps the run's counts as it goes.
+class OrderedDelivery {
+public:
+    explicit OrderedDelivery(SearchSink& sink) : sink_(sink) {}
+
+    void complete(std::uint64_t seq, FileOutcome outcome);
+    // Waits until everything numbered below `count` has reached the sink.
+    void waitDelivered(std::uint64_t count);
+    // Waits while `issued` runs more than `ahead` numbers in front of what has been delivered.
+    void waitForRoom(std::uint64_t issued, std::uint64_t ahead, const std::stop_token& stop);
+
+    // The counts so far and the archives met (valid once everything is delivered).
+    [[nodiscard]] RunSummary counts() const;
+
+private:
+    SearchSink& sink_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::map<std::uint64_t, FileOutcome> waiting_;
+    std::uint64_t next_ = 0;      // the next number to hand on
+    std::uint64_t delivered_ = 0; // numbers below this have reached the sink
+    bool delivering_ = false;     // one thread hands outcomes on at a time
+    RunSummary counts_;
+};
+
+} // namespace qv

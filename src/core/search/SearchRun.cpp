@@ -1,0 +1,214 @@
+#include "SearchRun.h"
+
+#include "ArchiveExtractor.h"
+#include "OrderedDelivery.h"
+#include "SearchWorker.h"
+#include "TreeWalker.h"
+#include "WorkQueue.h"
+#include "platform/TempBase.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <sys/stat.h>
+
+namespace qv {
+namespace {
+
+// The fixed password tried on encrypted archive members.
+constexpr const char* kArchivePassword = "quembrastolvin";
+// Files queued for the searchers at most, and numbered ahead of the delivery at most: the walk
+// never runs far in front of the searchers, and memory stays bounded behind a slow big file.
+constexpr std::size_t kQueuedFiles = 256;
+constexpr std::uint64_t kNumberedAhead = 16384;
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A folder of its own in the private temporary folder for each archive, named like the archive
+// inside a numbered folder: two archives of the same name never share one. Returns the
+// archive's folder (ending in "/") and the numbered one (what is deleted later).
+std::optional<std::pair<std::string, std::string>> makeExtractionFolder(const std::string& tempBase, const std::string& archive,
+                                                                       unsigned& counter)
+{
+    for (int attempts = 0; attempts < 1000; ++attempts) {
+        const std::string outer = tempBase + std::to_string(++counter);
+        if (::mkdir(outer.c_str(), 0700) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return std::nullopt;
+        }
+        const std::string inner = outer + "/" + fileNameOf(archive);
+        if (::mkdir(inner.c_str(), 0700) != 0) {
+            ::rmdir(outer.c_str());
+            return std::nullopt;
+        }
+        return std::make_pair(inner + "/", outer + "/");
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void DeleteExtractionFolders(const std::vector<std::string>& folders)
+{
+    for (const std::string& dir : folders)
+        platform::RemoveTree(dir);
+}
+
+unsigned SearchRun::ThreadCount(unsigned requested)
+{
+    if (requested > 0)
+        return requested;
+    return std::max(1U, std::thread::hardware_concurrency());
+}
+
+SearchRun::SearchRun(RunSetup setup, SearchSink& sink) : setup_(std::move(setup)), sink_(sink) {}
+
+SearchRun::~SearchRun()
+{
+    requestStop();
+    wait();
+}
+
+void SearchRun::start()
+{
+    thread_ = std::thread([this] { run(); });
+}
+
+void SearchRun::wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void SearchRun::run()
+{
+    const std::stop_token stop = stop_.get_token();
+    SerialSink sink(sink_);
+    OrderedDelivery delivery(sink);
+    const unsigned threads = ThreadCount(setup_.threads);
+    WorkQueue queue(kQueuedFiles, stop);
+    RunShared shared{setup_, stop, sink, delivery, threads > 1 ? &queue : nullptr, {}};
+
+    // One thread: the walk searches each file as it finds it. More: a pool of searchers.
+    std::optional<SearchWorker> inlineWorker;
+    std::vector<std::thread> pool;
+    if (threads == 1) {
+        inlineWorker.emplace(shared);
+    } else {
+        for (unsigned k = 0; k < threads; ++k)
+            pool.emplace_back([&shared, &queue] { SearchWorker(shared).serve(queue); });
+    }
+    std::uint64_t numbered = 0;
+    auto issue = [&](FileJob job) {
+        job.seq = numbered++;
+        if (inlineWorker) {
+            inlineWorker->search(std::move(job));
+            return;
+        }
+        delivery.waitForRoom(job.seq, kNumberedAhead, stop);
+        queue.push(std::move(job));
+    };
+
+    if (!setup_.foldersToDelete.empty()) {
+        sink.progress(RunProgress{RunProgress::Kind::Deleting, {}});
+        DeleteExtractionFolders(setup_.foldersToDelete);
+        sink.progress(RunProgress{RunProgress::Kind::Idle, {}});
+    }
+    const auto startTime = std::chrono::steady_clock::now();
+
+    std::string archive; // the archive whose folder is being walked
+    TreeWalker walker(stop);
+    walker.onFile = [&](const std::shared_ptr<const OpenFolder>& folder, const std::string& name) {
+        FileJob job;
+        job.folder = folder;
+        job.name = name;
+        job.path = folder->path + name;
+        job.archive = archive;
+        issue(std::move(job));
+    };
+    const SearchRequest& request = setup_.request;
+    if (request.SearchListed) {
+        for (const FileRow& row : setup_.listedRows)
+            walker.walk(row.extractedCopy.empty() ? row.folder : folderOf(row.extractedCopy), row.name, request.InclSub);
+    } else {
+        const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
+        for (const std::string& folder : setup_.targets.folders)
+            for (const std::string& mask : masks)
+                walker.walk(folder, mask, request.InclSub);
+    }
+    for (const std::string& file : setup_.targets.files) {
+        if (stop.stop_requested())
+            break;
+        FileJob job;
+        job.path = file;
+        issue(std::move(job));
+    }
+    delivery.waitDelivered(numbered);
+
+    // The archive phase: archives met during the walks (not those found inside them) are
+    // extracted one after the other, each walked with the masks while the next is extracted.
+    std::vector<std::string> extractionFolders;
+    const std::vector<std::string> archives = delivery.counts().archives;
+    const std::vector<std::string> memberMasks = SplitFileSpecs(request.FileSpecs, false);
+    unsigned folderNumber = 0;
+    for (const std::string& path : archives) {
+        if (stop.stop_requested())
+            break;
+        sink.progress(RunProgress{RunProgress::Kind::Extracting, path});
+        auto folders = setup_.tempBase.empty() ? std::nullopt : makeExtractionFolder(setup_.tempBase, path, folderNumber);
+        std::optional<std::string> problem;
+        if (!folders) {
+            problem = "no folder to extract into";
+        } else {
+            extractionFolders.push_back(folders->second);
+            ArchiveExtractor extractor;
+            extractor.ZipFilename = path;
+            extractor.ExtrBaseDir = folders->first;
+            extractor.Password = kArchivePassword;
+            extractor.Stop = stop;
+            extractor.OnMessage = [&problem](ArchiveExtractor& sender, int code, const std::string& text) {
+                if (code == ArchiveExtractor::kInfo)
+                    return;
+                problem = text;
+                sender.AbortRequested = true;
+            };
+            extractor.ExtractAll();
+        }
+        if (stop.stop_requested())
+            break;
+        if (problem) {
+            FileOutcome error;
+            error.path = path;
+            error.archiveError = problem;
+            delivery.complete(numbered++, std::move(error));
+            continue;
+        }
+        archive = path;
+        for (const std::string& mask : memberMasks)
+            walker.walk(folders->first, mask, true);
+        archive.clear();
+    }
+    delivery.waitDelivered(numbered);
+    queue.close();
+    for (std::thread& t : pool)
+        t.join();
+
+    RunSummary summary = delivery.counts();
+    summary.cancelled = stop.stop_requested();
+    summary.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime);
+    summary.extractionFolders = std::move(extractionFolders);
+    sink.finished(summary);
+}
+
+} // namespace qv

@@ -1,0 +1,146 @@
+#include "TreeWalker.h"
+
+#include "platform/WildcardMatch.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+namespace qv {
+namespace {
+
+void sortUnique(std::vector<std::string>& names)
+{
+    std::sort(names.begin(), names.end(), NameLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+}
+
+platform::UniqueFd openFolder(int at, const std::string& name)
+{
+    return platform::UniqueFd(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+}
+
+} // namespace
+
+bool NameLess(const std::string& a, const std::string& b)
+{
+    const int c = ::strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+}
+
+std::string TreeWalker::NormaliseDirectory(std::string dir)
+{
+    if (dir.empty())
+        dir = platform::CurrentDirectory();
+    if (dir.back() != '/')
+        dir += '/';
+    const auto last = dir.rfind('/');
+    dir.resize(last == 0 ? 1 : last); // the part before the last "/", keeping a root's "/"
+    if (dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+void TreeWalker::walk(const std::string& start, const std::string& mask, bool subfolders)
+{
+    mask_ = mask;
+    subfolders_ = subfolders;
+    path_.clear();
+    const std::string dir = NormaliseDirectory(start);
+    platform::UniqueFd fd = openFolder(AT_FDCWD, dir);
+    const bool pseudo = fd && platform::OnPseudoFileSystem(fd.get());
+    walkFolder(dir, std::move(fd), pseudo, true);
+}
+
+void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool pseudo, bool isStart)
+{
+    if (stop_.stop_requested())
+        return;
+    struct stat self {};
+    bool onPath = false;
+    if (fd && ::fstat(fd.get(), &self) == 0) {
+        const platform::FileId id{static_cast<std::uint64_t>(self.st_dev), static_cast<std::uint64_t>(self.st_ino)};
+        // A link back to a folder already on the way down would never end.
+        if (std::find(path_.begin(), path_.end(), id) != path_.end())
+            return;
+        // Below the start, the kernel's pseudo file systems are left alone: reading them can
+        // go on for ever. Only a change of device can lead into one.
+        if (!isStart && !pseudo && id.device != device_ && platform::OnPseudoFileSystem(fd.get()))
+            return;
+        path_.push_back(id);
+        onPath = true;
+    }
+    const std::uint64_t parentDevice = device_;
+    device_ = static_cast<std::uint64_t>(self.st_dev);
+    if (onFolder)
+        onFolder(path);
+
+    // One reading of the folder serves both lists; the entry types spare most stat calls.
+    std::vector<std::string> subdirs;
+    std::vector<std::string> files;
+    auto folder = std::make_shared<OpenFolder>();
+    folder->path = path;
+    folder->pseudo = pseudo;
+    if (fd) {
+        // The listing gets a descriptor of its own; the folder's stays open for its files.
+        platform::UniqueFd listing(::dup(fd.get()));
+        DIR* d = listing ? ::fdopendir(listing.get()) : nullptr;
+        if (d != nullptr) {
+            listing.release();
+            while (const dirent* e = ::readdir(d)) {
+                if (stop_.stop_requested())
+                    break;
+                const char* name = e->d_name;
+                if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                    continue;
+                unsigned char type = e->d_type;
+                // Inside a pseudo file system links are the kernel's (to processes' files,
+                // roots and descriptors), not part of the tree.
+                if (type == DT_LNK && pseudo)
+                    continue;
+                if (type == DT_LNK || type == DT_UNKNOWN) {
+                    struct stat st {};
+                    if (::fstatat(fd.get(), name, &st, 0) != 0)
+                        continue; // dangling link, or gone meanwhile
+                    type = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
+                }
+                if (type == DT_DIR) {
+                    if (subfolders_)
+                        subdirs.emplace_back(name);
+                } else if (type == DT_REG && platform::WildcardMatch(mask_, name)) {
+                    files.emplace_back(name);
+                }
+            }
+            ::closedir(d);
+        }
+    }
+    sortUnique(files);
+    sortUnique(subdirs);
+
+    folder->fd = std::move(fd);
+    std::shared_ptr<const OpenFolder> shared = std::move(folder);
+    for (const std::string& name : files) {
+        if (stop_.stop_requested())
+            break;
+        if (onFile)
+            onFile(shared, name);
+    }
+    // Let go of the folder before going down: handlers that still need it keep it, and open
+    // folders do not pile up with the depth of the tree.
+    shared.reset();
+    for (const std::string& name : subdirs) {
+        if (stop_.stop_requested())
+            break;
+        const std::string sub = path + name + "/";
+        walkFolder(sub, openFolder(AT_FDCWD, sub), pseudo, false);
+    }
+    device_ = parentDevice;
+    if (onFolderDone)
+        onFolderDone(path);
+    if (onPath)
+        path_.pop_back();
+}
+
+} // namespace qv
