@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     }
     qv::TreeWalker walker;
     unsigned long files = 0;
-    walker.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&) { ++files; };
+    walker.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&, bool) { ++files; };
     walker.walk(argv[1], argc > 2 ? argv[2] : "*.*", true);
     std::printf("%lu\n", files);
     return 0;

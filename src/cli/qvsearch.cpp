@@ -8,7 +8,7 @@
 #include "platform/TempBase.h"
 #include "ExportModule.h"
 #include "store/PreferenceSet.h"
-#include "widgets/SystemLocale.h"
+#include "platform/SystemLocale.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -184,8 +184,8 @@ std::optional<Options> parse(int argc, char** argv, int& status)
             }
             o.reportAllMatches = r == "all";
             o.reportChosen = true;
-        } else if (a == "-j" || a == "--threads") {
-            const char* v = value(a);
+        } else if (a == "-j" || a == "--threads" || a.rfind("-j", 0) == 0) {
+            const char* v = a.size() > 2 && a[1] == 'j' ? argv[i] + 2 : value(a);
             if (v == nullptr)
                 return std::nullopt;
             const long long n = number(v).value_or(0);
@@ -327,7 +327,7 @@ int main(int argc, char** argv)
         settings.preferences.MaxMatches = static_cast<std::int32_t>(*options->maxMatches);
     if (options->maxMatchLen)
         settings.preferences.MaxMatchLen = static_cast<std::int32_t>(*options->maxMatchLen);
-    settings.locale = qv::SystemLocaleInfo();
+    settings.locale = qv::platform::SystemLocaleInfo();
     settings.dateTimeFormat = qv::ChooseDateTimeFormat(settings.locale, "");
 
     const qv::RequestVerdict verdict = qv::PrepareRequest(options->request);
@@ -335,7 +335,8 @@ int main(int argc, char** argv)
         ConsoleSink::message(verdict.caption, verdict.message);
         return 2;
     }
-    qv::platform::TempBase temp;
+    // Made only when an archive is to be extracted.
+    std::optional<qv::platform::TempBase> temp;
     qv::RunSetup setup;
     setup.request = options->request;
     setup.regex = verdict.regex;
@@ -343,7 +344,11 @@ int main(int argc, char** argv)
     setup.maxMatchLen = settings.preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(settings.preferences.MaxMatchLen);
     setup.listMatches = options->listLines;
     setup.maxMatches = settings.preferences.MaxMatches;
-    setup.tempBase = temp.path();
+    setup.temporaryFolder = [&temp] {
+        if (!temp)
+            temp.emplace();
+        return temp->path();
+    };
     setup.threads = options->threads;
 
     const qv::DateTimeFormat dates(settings.dateTimeFormat, settings.locale);

@@ -263,7 +263,7 @@ TEST_F(ArchiveTest, AStopInsideAnExtractionEndsItAndLeavesNoPartialMember)
     setup.request = r;
     setup.regex = qv::PrepareRequest(r).regex;
     setup.targets.folders = {dir.path()};
-    setup.tempBase = temp->path();
+    setup.temporaryFolder = [base = temp->path()] { return base; };
     qvtest::RunRecorder out;
     qv::SearchRun run(setup, out);
     run.start();

@@ -307,7 +307,7 @@ qvtest::RunRecorder stopWhileSearching(const qv::SearchRequest& r, const std::st
     setup.request = r;
     setup.regex = qv::PrepareRequest(r).regex;
     setup.targets.folders = {r.StartDirectory};
-    setup.tempBase = tempBase;
+    setup.temporaryFolder = [tempBase] { return tempBase; };
     setup.threads = threads;
     qvtest::RunRecorder out;
     std::atomic<bool> seen{false};

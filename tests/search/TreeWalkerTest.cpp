@@ -25,7 +25,7 @@ std::vector<std::string> scan(const std::string& root, const std::string& mask, 
     qv::TreeWalker t;
     auto rel = [&](const std::string& p) { return p.substr(std::min(root.size(), p.size())); };
     t.onFolder = [&](const std::string& path) { events.push_back("D " + rel(path)); };
-    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name) {
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name, bool) {
         events.push_back("F " + rel(folder->path + name));
     };
     t.onFolderDone = [&](const std::string& path) { events.push_back("E " + rel(path)); };
@@ -88,7 +88,7 @@ TEST(TreeWalker, AStopEndsTheWalkAtOnce)
     std::stop_source stop;
     qv::TreeWalker t(stop.get_token());
     int files = 0;
-    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&) {
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>&, const std::string&, bool) {
         if (++files == 3)
             stop.request_stop();
     };
@@ -102,7 +102,7 @@ TEST(TreeWalker, AFileIsOpenedThroughItsFolderEvenAfterTheWalkLetGoOfIt)
     d.write("sub/f.txt", "content");
     qv::TreeWalker t;
     std::vector<std::pair<std::shared_ptr<const qv::OpenFolder>, std::string>> kept;
-    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name) { kept.emplace_back(folder, name); };
+    t.onFile = [&](const std::shared_ptr<const qv::OpenFolder>& folder, const std::string& name, bool) { kept.emplace_back(folder, name); };
     t.walk(d.path(), "*", true);
     ASSERT_EQ(kept.size(), 1U);
     EXPECT_EQ(kept[0].first->path, d.path() + "sub/");

@@ -66,7 +66,7 @@ RecordedRun RunSearch(const qv::SearchRequest& request, const std::string& tempB
     setup.foldersToDelete = extras.foldersToDelete;
     setup.listMatches = extras.listMatches;
     setup.maxMatchLen = extras.maxMatchLen;
-    setup.tempBase = tempBase;
+    setup.temporaryFolder = [tempBase] { return tempBase; };
     setup.threads = extras.threads;
     result.out.stopWhen = std::move(stopWhen);
     qv::SearchRun run(std::move(setup), result.out);

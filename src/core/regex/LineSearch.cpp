@@ -74,11 +74,20 @@ void LineSearch::searchRange(int fd, std::uint64_t begin, std::uint64_t end)
     readEnd_ = end;
 }
 
+void LineSearch::searchMemory(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
+{
+    close();
+    start(-1, size, true);
+    memory_ = data;
+    bufBase_ = offset;
+}
+
 std::uint64_t LineSearch::close()
 {
     if (fd_ >= 0 && ownsFd_)
         ::close(fd_);
     fd_ = -1;
+    memory_ = nullptr;
     eof_ = true;
     begin_ = end_ = 0;
     return matches_;
@@ -86,7 +95,7 @@ std::uint64_t LineSearch::close()
 
 std::uint64_t LineSearch::offsetOf(const std::uint8_t* p) const
 {
-    return bufBase_ + static_cast<std::uint64_t>(p - buf_.data());
+    return bufBase_ + static_cast<std::uint64_t>(p - base());
 }
 
 std::size_t LineSearch::readInto(std::size_t at)
@@ -158,7 +167,7 @@ bool LineSearch::scanSlice(const std::uint8_t*& b, const std::uint8_t* sliceEnd,
 
 bool LineSearch::scanRegion()
 {
-    const std::uint8_t* const base = buf_.data();
+    const std::uint8_t* const base = this->base();
     const std::uint8_t* b = base + begin_;
     const std::uint8_t* e = base + end_;
     const void* lastLF = b < e ? memrchr(b, '\n', static_cast<std::size_t>(e - b)) : nullptr;
@@ -252,7 +261,7 @@ bool LineSearch::longLine()
 
 bool LineSearch::next()
 {
-    if (stopped_ || (fd_ < 0 && begin_ == end_))
+    if (stopped_ || (fd_ < 0 && memory_ == nullptr && begin_ == end_))
         return false;
     for (;;) {
         if (scanRegion())

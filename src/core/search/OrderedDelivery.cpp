@@ -26,17 +26,40 @@ void SerialSink::finished(const RunSummary& summary)
     sink_.finished(summary);
 }
 
+void OrderedDelivery::place(std::uint64_t seq, FileOutcome outcome)
+{
+    const auto at = static_cast<std::size_t>(seq - next_);
+    if (waiting_.size() <= at)
+        waiting_.resize(at + 1);
+    waiting_[at] = std::move(outcome);
+}
+
 void OrderedDelivery::complete(std::uint64_t seq, FileOutcome outcome)
 {
     std::unique_lock lock(mutex_);
-    waiting_.emplace(seq, std::move(outcome));
+    place(seq, std::move(outcome));
+    deliver(lock);
+}
+
+void OrderedDelivery::complete(std::vector<std::pair<std::uint64_t, FileOutcome>>& outcomes)
+{
+    std::unique_lock lock(mutex_);
+    for (auto& [seq, outcome] : outcomes)
+        place(seq, std::move(outcome));
+    outcomes.clear();
+    deliver(lock);
+}
+
+void OrderedDelivery::deliver(std::unique_lock<std::mutex>& lock)
+{
     if (delivering_)
         return; // the thread handing outcomes on takes this one too
     delivering_ = true;
+    std::vector<FileOutcome> ready;
     for (;;) {
-        std::vector<FileOutcome> ready;
-        for (auto it = waiting_.begin(); it != waiting_.end() && it->first == next_; it = waiting_.erase(it), ++next_) {
-            FileOutcome& o = it->second;
+        ready.clear();
+        while (!waiting_.empty() && waiting_.front()) {
+            FileOutcome& o = *waiting_.front();
             if (o.searched)
                 ++counts_.filesSearched;
             if (o.row) {
@@ -46,6 +69,8 @@ void OrderedDelivery::complete(std::uint64_t seq, FileOutcome outcome)
             if (o.archive)
                 counts_.archives.push_back(o.path);
             ready.push_back(std::move(o));
+            waiting_.pop_front();
+            ++next_;
         }
         if (ready.empty())
             break;
@@ -68,6 +93,12 @@ void OrderedDelivery::waitDelivered(std::uint64_t count)
 {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return delivered_ >= count; });
+}
+
+bool OrderedDelivery::delivered(std::uint64_t count) const
+{
+    std::lock_guard lock(mutex_);
+    return delivered_ >= count;
 }
 
 void OrderedDelivery::waitForRoom(std::uint64_t issued, std::uint64_t ahead, const std::stop_token& stop)

@@ -6,7 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <map>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -47,8 +47,11 @@ public:
     explicit OrderedDelivery(SearchSink& sink) : sink_(sink) {}
 
     void complete(std::uint64_t seq, FileOutcome outcome);
+    // Several at once (numbers in any order); leaves `outcomes` empty.
+    void complete(std::vector<std::pair<std::uint64_t, FileOutcome>>& outcomes);
     // Waits until everything numbered below `count` has reached the sink.
     void waitDelivered(std::uint64_t count);
+    [[nodiscard]] bool delivered(std::uint64_t count) const;
     // Waits while `issued` runs more than `ahead` numbers in front of what has been delivered.
     void waitForRoom(std::uint64_t issued, std::uint64_t ahead, const std::stop_token& stop);
 
@@ -56,10 +59,14 @@ public:
     [[nodiscard]] RunSummary counts() const;
 
 private:
+    void place(std::uint64_t seq, FileOutcome outcome); // with the lock held
+    void deliver(std::unique_lock<std::mutex>& lock);
+
     SearchSink& sink_;
     mutable std::mutex mutex_;
     std::condition_variable_any changed_;
-    std::map<std::uint64_t, FileOutcome> waiting_;
+    // Outcomes completed ahead of their turn, by number from next_ on; they mostly come in order.
+    std::deque<std::optional<FileOutcome>> waiting_;
     std::uint64_t next_ = 0;      // the next number to hand on
     std::uint64_t delivered_ = 0; // numbers below this have reached the sink
     bool delivering_ = false;     // one thread hands outcomes on at a time

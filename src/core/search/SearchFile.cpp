@@ -81,6 +81,7 @@ std::optional<SearchFile> SearchFile::OpenAt(int directoryFd, const std::string&
     file.lastWrite_ = static_cast<std::int64_t>(st.st_mtime);
     file.id_ = platform::FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     file.changeStamp_ = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    file.links_ = static_cast<std::uint64_t>(st.st_nlink);
     return file;
 }
 

@@ -53,6 +53,8 @@ public:
     [[nodiscard]] const platform::FileId& Id() const { return id_; }
     // When the file last changed in any way (nanoseconds); tells a reused identity apart.
     [[nodiscard]] std::int64_t ChangeStamp() const { return changeStamp_; }
+    // Names the file has (hard links).
+    [[nodiscard]] std::uint64_t LinkCount() const { return links_; }
 
     [[nodiscard]] FileType ClassifyFile() const;
     [[nodiscard]] std::uint64_t Size() const { return size_; }
@@ -88,6 +90,7 @@ private:
     std::uint64_t readLimit_ = UINT64_MAX;
     platform::FileId id_;
     std::int64_t changeStamp_ = 0;
+    std::uint64_t links_ = 1;
 };
 
 // The byte substitutions of the binary count for a file beginning with `firstBytes`.

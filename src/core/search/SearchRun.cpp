@@ -19,8 +19,10 @@ namespace {
 constexpr const char* kArchivePassword = "quembrastolvin";
 // Files queued for the searchers at most, and numbered ahead of the delivery at most: the walk
 // never runs far in front of the searchers, and memory stays bounded behind a slow big file.
-constexpr std::size_t kQueuedFiles = 256;
+constexpr std::size_t kQueuedFiles = 512;
 constexpr std::uint64_t kNumberedAhead = 16384;
+constexpr std::size_t kBatchFiles = 64;
+constexpr std::size_t kRunFiles = 32;
 
 std::string folderOf(const std::string& path)
 {
@@ -100,24 +102,67 @@ void SearchRun::run()
     WorkQueue queue(kQueuedFiles, stop);
     RunShared shared{setup_, stop, sink, delivery, threads > 1 ? &queue : nullptr, {}};
 
-    // One thread: the walk searches each file as it finds it. More: a pool of searchers.
-    std::optional<SearchWorker> inlineWorker;
+    // One thread: the walk searches each file as it finds it. More: a pool of searchers, with
+    // the walk searching too whenever the queue is full, and at the end.
+    SearchWorker walkersOwn(shared);
     std::vector<std::thread> pool;
-    if (threads == 1) {
-        inlineWorker.emplace(shared);
-    } else {
-        for (unsigned k = 0; k < threads; ++k)
-            pool.emplace_back([&shared, &queue] { SearchWorker(shared).serve(queue); });
-    }
+    for (unsigned k = 1; k < threads; ++k)
+        pool.emplace_back([&shared, &queue] { SearchWorker(shared).serve(queue); });
+    const auto helpWith = [&walkersOwn](std::vector<Work>& work) { walkersOwn.handle(work); };
+    // Files are numbered as the walk finds them and queued in runs of one folder's files.
     std::uint64_t numbered = 0;
+    std::vector<FileRun> batch;
+    FileRun current;
+    std::size_t batched = 0;
+    auto flush = [&] {
+        if (current.size() > 0 && (current.folder || !current.path.empty())) {
+            batched += current.size();
+            batch.push_back(std::move(current));
+            current = FileRun{};
+        }
+        if (batch.empty())
+            return;
+        delivery.waitForRoom(numbered - 1, kNumberedAhead, stop);
+        queue.push(batch, helpWith);
+        batched = 0;
+    };
     auto issue = [&](FileJob job) {
         job.seq = numbered++;
-        if (inlineWorker) {
-            inlineWorker->search(std::move(job));
+        if (threads == 1) {
+            walkersOwn.search(std::move(job));
             return;
         }
-        delivery.waitForRoom(job.seq, kNumberedAhead, stop);
-        queue.push(std::move(job));
+        const bool joins = current.folder && current.folder == job.folder && current.archive == job.archive &&
+                           current.mayRecur == job.mayRecur && current.linked == job.linked && current.names.size() < kRunFiles;
+        if (!joins) {
+            if (current.size() > 0 && (current.folder || !current.path.empty())) {
+                batched += current.size();
+                batch.push_back(std::move(current));
+            }
+            current = FileRun{};
+            current.seq = job.seq;
+            current.folder = std::move(job.folder);
+            current.path = std::move(job.path);
+            current.archive = std::move(job.archive);
+            current.mayRecur = job.mayRecur;
+            current.linked = job.linked;
+        }
+        if (current.folder)
+            current.names.push_back(std::move(job.name));
+        // Big batches while the searchers are busy; none of them kept waiting meanwhile.
+        if (batched + current.size() >= kBatchFiles || queue.searchersWaiting())
+            flush();
+    };
+
+    // Until everything numbered so far has been delivered, the walk searches what is queued.
+    auto finishQueued = [&] {
+        flush();
+        std::vector<Work> work;
+        while (!delivery.delivered(numbered))
+            if (threads > 1 && queue.popFor(work, std::chrono::milliseconds(2)))
+                walkersOwn.handle(work);
+            else if (threads == 1)
+                delivery.waitDelivered(numbered);
     };
 
     if (!setup_.foldersToDelete.empty()) {
@@ -129,20 +174,24 @@ void SearchRun::run()
 
     std::string archive; // the archive whose folder is being walked
     TreeWalker walker(stop);
-    walker.onFile = [&](const std::shared_ptr<const OpenFolder>& folder, const std::string& name) {
+    const SearchRequest& request = setup_.request;
+    const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
+    // Several walks may pass the same files (two masks, the namesakes of listed files), and so
+    // may one that follows links.
+    const bool walksOverlap = request.SearchListed || masks.size() > 1 || setup_.targets.folders.size() > 1 || !setup_.targets.files.empty();
+    walker.onFile = [&](const std::shared_ptr<const OpenFolder>& folder, std::string name, bool link) {
         FileJob job;
         job.folder = folder;
-        job.name = name;
-        job.path = folder->path + name;
+        job.name = std::move(name);
         job.archive = archive;
+        job.mayRecur = walksOverlap || walker.followedALink();
+        job.linked = walksOverlap || link || folder->viaLink;
         issue(std::move(job));
     };
-    const SearchRequest& request = setup_.request;
     if (request.SearchListed) {
         for (const FileRow& row : setup_.listedRows)
             walker.walk(row.extractedCopy.empty() ? row.folder : folderOf(row.extractedCopy), row.name, request.InclSub);
     } else {
-        const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
         for (const std::string& folder : setup_.targets.folders)
             for (const std::string& mask : masks)
                 walker.walk(folder, mask, request.InclSub);
@@ -152,9 +201,11 @@ void SearchRun::run()
             break;
         FileJob job;
         job.path = file;
+        job.mayRecur = true;
+        job.linked = true;
         issue(std::move(job));
     }
-    delivery.waitDelivered(numbered);
+    finishQueued();
 
     // The archive phase: archives met during the walks (not those found inside them) are
     // extracted one after the other, each walked with the masks while the next is extracted.
@@ -162,11 +213,12 @@ void SearchRun::run()
     const std::vector<std::string> archives = delivery.counts().archives;
     const std::vector<std::string> memberMasks = SplitFileSpecs(request.FileSpecs, false);
     unsigned folderNumber = 0;
+    const std::string tempBase = !archives.empty() && setup_.temporaryFolder ? setup_.temporaryFolder() : std::string();
     for (const std::string& path : archives) {
         if (stop.stop_requested())
             break;
         sink.progress(RunProgress{RunProgress::Kind::Extracting, path});
-        auto folders = setup_.tempBase.empty() ? std::nullopt : makeExtractionFolder(setup_.tempBase, path, folderNumber);
+        auto folders = tempBase.empty() ? std::nullopt : makeExtractionFolder(tempBase, path, folderNumber);
         std::optional<std::string> problem;
         if (!folders) {
             problem = "no folder to extract into";
@@ -188,6 +240,7 @@ void SearchRun::run()
         if (stop.stop_requested())
             break;
         if (problem) {
+            flush(); // the files before it keep their places
             FileOutcome error;
             error.path = path;
             error.archiveError = problem;
@@ -199,7 +252,7 @@ void SearchRun::run()
             walker.walk(folders->first, mask, true);
         archive.clear();
     }
-    delivery.waitDelivered(numbered);
+    finishQueued();
     queue.close();
     for (std::thread& t : pool)
         t.join();

@@ -5,6 +5,7 @@
 #include "SearchSink.h"
 #include "regex/Regex.h"
 
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -30,7 +31,9 @@ struct RunSetup {
     std::uint64_t maxMatchLen = 300; // longest match a binary file's count takes after its first
     bool listMatches = false;        // hand each row's matching lines to the sink with it
     long long maxMatches = 500;      // ... at most this many per file
-    std::string tempBase;            // the private temporary folder, ending in "/"
+    // The private temporary folder (ending in "/"; empty when there is none), asked for when the
+    // first archive is to be extracted: a run that meets none makes none.
+    std::function<std::string()> temporaryFolder;
     std::vector<std::string> foldersToDelete; // extraction folders of earlier runs
     unsigned threads = 0;            // searching threads; 0: one per core
 };

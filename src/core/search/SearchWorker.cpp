@@ -2,6 +2,7 @@
 
 #include "DateTimeFormat.h"
 #include "platform/FileKind.h"
+#include "platform/MappedFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -13,7 +14,9 @@ namespace qv {
 
 struct FoundFile {
     FileJob job;
-    FileRow row; // everything but the count
+    FileType type = FileType::Text;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
     platform::FileId id;
     std::int64_t changeStamp = 0;
 };
@@ -23,6 +26,8 @@ class StretchCount {
 public:
     FoundFile found;
     platform::UniqueFd fd;
+    std::optional<platform::MappedFile> map; // the stretches are read from here when it is
+    std::atomic<bool> cutShort{false};       // the file lost mapped bytes while they were read
     std::vector<std::uint64_t> bounds; // stretch k is [bounds[k], bounds[k + 1])
     std::atomic<std::size_t> remaining{0};
     std::atomic<std::uint64_t> count{0};
@@ -78,17 +83,28 @@ std::uint64_t lineStartFrom(int fd, std::uint64_t from, std::uint64_t size)
 
 std::optional<CountMemo::Entry> CountMemo::find(const platform::FileId& id, std::uint64_t size, std::int64_t changeStamp)
 {
-    std::lock_guard lock(mutex_);
-    const auto it = entries_.find(id);
-    if (it == entries_.end() || it->second.size != size || it->second.changeStamp != changeStamp)
+    Shard& s = shardOf(id);
+    std::lock_guard lock(s.mutex);
+    const auto it = s.entries.find(id);
+    if (it == s.entries.end() || it->second.size != size || it->second.changeStamp != changeStamp)
         return std::nullopt;
     return it->second;
 }
 
 void CountMemo::store(const platform::FileId& id, const Entry& entry)
 {
-    std::lock_guard lock(mutex_);
-    entries_[id] = entry;
+    Shard& s = shardOf(id);
+    std::lock_guard lock(s.mutex);
+    s.entries[id] = entry;
+}
+
+void SearchWorker::progress(const std::function<const std::string&()>& path, std::uint64_t size)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastProgress_ < kProgressInterval && size < kMapBytes)
+        return;
+    lastProgress_ = now;
+    shared_.sink.progress(RunProgress{RunProgress::Kind::Searching, path()});
 }
 
 SearchWorker::SearchWorker(RunShared& shared)
@@ -98,27 +114,59 @@ SearchWorker::SearchWorker(RunShared& shared)
         lister_.emplace(shared.setup.regex, static_cast<long long>(shared.setup.maxMatchLen), shared.setup.maxMatches, shared.stop);
 }
 
-void SearchWorker::serve(WorkQueue& queue)
+void SearchWorker::done(std::uint64_t seq, FileOutcome outcome)
 {
-    Work work;
-    while (queue.pop(work)) {
-        if (auto* job = std::get_if<FileJob>(&work))
-            search(std::move(*job));
-        else
-            countStretch(std::get<StretchTask>(work));
-        work = Work{};
+    done_.emplace_back(seq, std::move(outcome));
+}
+
+void SearchWorker::handOver()
+{
+    if (!done_.empty())
+        shared_.delivery.complete(done_);
+}
+
+void SearchWorker::handle(std::vector<Work>& work)
+{
+    for (Work& w : work) {
+        if (auto* run = std::get_if<FileRun>(&w)) {
+            for (std::size_t k = 0; k < run->size(); ++k)
+                searchFile(run->job(k));
+        } else {
+            countStretch(std::get<StretchTask>(w));
+        }
     }
+    work.clear();
+    handOver();
 }
 
 void SearchWorker::search(FileJob job)
 {
+    searchFile(std::move(job));
+    handOver();
+}
+
+void SearchWorker::serve(WorkQueue& queue)
+{
+    std::vector<Work> work;
+    while (queue.pop(work))
+        handle(work);
+}
+
+void SearchWorker::searchFile(FileJob job)
+{
     FileOutcome out;
     const RunSetup& setup = shared_.setup;
     const std::uint64_t seq = job.seq;
-    auto passOver = [&] { shared_.delivery.complete(seq, std::move(out)); };
+    auto passOver = [&] { done(seq, std::move(out)); };
     if (shared_.stop.stop_requested())
         return passOver();
-    const bool isZip = upperExtension(job.path) == ".ZIP";
+    // The whole path is made only when it is shown: most files have no match.
+    const auto wholePath = [&job]() -> const std::string& {
+        if (job.path.empty())
+            job.path = job.folder->path + job.name;
+        return job.path;
+    };
+    const bool isZip = upperExtension(job.folder ? job.name : job.path) == ".ZIP";
     if (isZip && !setup.request.SearchZip)
         return passOver();
     auto file = job.folder ? SearchFile::OpenAt(job.folder->fd.get(), job.name) : SearchFile::OpenAt(AT_FDCWD, job.path);
@@ -130,27 +178,28 @@ void SearchWorker::search(FileJob job)
     if (isZip) {
         if (file->ReadFirstBlock(first_) && file->StartsWith("PK")) {
             out.archive = true;
-            out.path = job.path;
+            out.path = wholePath();
         }
         return passOver();
     }
-    // Extracted members are never taken from the memo: extraction may replace files.
-    const bool memoize = job.archive.empty();
-    const auto known = memoize ? shared_.memo.find(file->Id(), file->Size(), file->ChangeStamp()) : std::nullopt;
+    // The memo keeps the counts of files the run may reach by another path (through a link, a
+    // second name, a second walk) and is asked once such paths may have been taken; extracted
+    // members never go through it (extraction may replace files).
+    const bool hardLinked = file->LinkCount() > 1;
+    const bool memoize = job.archive.empty() && (job.linked || hardLinked);
+    const bool askMemo = job.archive.empty() && (job.mayRecur || hardLinked);
+    const auto known = askMemo ? shared_.memo.find(file->Id(), file->Size(), file->ChangeStamp()) : std::nullopt;
     if (!known && !file->ReadFirstBlock(first_))
         return passOver();
     const FileType type = known ? known->type : file->ClassifyFile();
     if ((type == FileType::Binary && !setup.request.BinaryFiles) || (type == FileType::Text && !setup.request.TextFiles))
         return passOver();
-    shared_.sink.progress(RunProgress{RunProgress::Kind::Searching, job.path});
+    progress(wholePath, file->Size());
 
     FoundFile found;
-    found.row.name = fileNameOf(job.path);
-    found.row.folder = job.archive.empty() ? folderOf(job.path) : job.archive;
-    found.row.type = type;
-    found.row.size = file->Size();
-    found.row.modified = file->LastWrite() > 0 ? file->LastWrite() : DateTimeFormat::UnknownDate();
-    found.row.extractedCopy = job.archive.empty() ? std::string() : job.path;
+    found.type = type;
+    found.size = file->Size();
+    found.modified = file->LastWrite() > 0 ? file->LastWrite() : DateTimeFormat::UnknownDate();
     found.id = file->Id();
     found.changeStamp = memoize ? file->ChangeStamp() : -1;
     found.job = std::move(job);
@@ -158,8 +207,8 @@ void SearchWorker::search(FileJob job)
         finish(found, known->count, true);
         return;
     }
-    if (type == FileType::Text && shared_.queue != nullptr && file->Size() >= 2 * kStretchBytes && !pseudo) {
-        startStretches(std::move(found), *file);
+    if (type == FileType::Text && file->Size() >= kMapBytes && !pseudo) {
+        countBig(std::move(found), *file);
         return;
     }
     const CountResult r = type == FileType::Binary ? file->CountBinary(automata_, setup.maxMatchLen, binary_)
@@ -168,30 +217,87 @@ void SearchWorker::search(FileJob job)
     finish(found, r.readError ? 0 : r.count, !r.stopped);
 }
 
+CountResult SearchWorker::countRange(int fd, std::uint64_t begin, std::uint64_t end)
+{
+    lineSearch_.setListing(false);
+    lineSearch_.searchRange(fd, begin, end);
+    while (lineSearch_.next()) {
+    }
+    CountResult r;
+    r.readError = lineSearch_.readError();
+    r.stopped = lineSearch_.stopped();
+    r.count = lineSearch_.close();
+    return r;
+}
+
+std::optional<CountResult> SearchWorker::countMapped(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
+{
+    const platform::FaultGuard guard(data, size);
+    lineSearch_.setListing(false);
+    lineSearch_.searchMemory(data, size, offset);
+    while (lineSearch_.next()) {
+    }
+    CountResult r;
+    r.stopped = lineSearch_.stopped();
+    r.count = lineSearch_.close();
+    if (guard.faulted())
+        return std::nullopt; // the file was cut short while it was read
+    return r;
+}
+
+// A big text file is read where the page cache holds it (mapped), and with several searchers
+// counted in stretches by all of them. A file cut short while it is read is counted again by
+// reading what it holds now.
+void SearchWorker::countBig(FoundFile found, SearchFile& file)
+{
+    auto map = platform::MappedFile::Map(file.Descriptor(), found.size);
+    if (shared_.queue != nullptr) {
+        startStretches(std::move(found), file, std::move(map));
+        return;
+    }
+    platform::UniqueFd fd = file.TakeDescriptor();
+    std::optional<CountResult> r;
+    if (map)
+        r = countMapped(map->data(), map->size(), 0);
+    if (!r)
+        r = countRange(fd.get(), 0, UINT64_MAX);
+    finish(found, r->readError ? 0 : r->count, !r->stopped);
+}
+
 void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
 {
     FileOutcome out;
     if (complete && !shared_.stop.stop_requested()) {
         out.searched = true;
         if (found.changeStamp >= 0)
-            shared_.memo.store(found.id, CountMemo::Entry{found.row.size, found.changeStamp, found.row.type, count});
+            shared_.memo.store(found.id, CountMemo::Entry{found.size, found.changeStamp, found.type, count});
         if (count > 0) {
-            found.row.matches = count;
+            const FileJob& job = found.job;
+            const std::string path = job.path.empty() ? job.folder->path + job.name : job.path;
+            FileRow row;
+            row.name = fileNameOf(path);
+            row.folder = job.archive.empty() ? folderOf(path) : job.archive;
+            row.matches = count;
+            row.type = found.type;
+            row.size = found.size;
+            row.modified = found.modified;
+            row.extractedCopy = job.archive.empty() ? std::string() : path;
             if (lister_)
-                out.lines = lister_->list(found.row).lines;
-            out.row = std::move(found.row);
+                out.lines = lister_->list(row).lines;
+            out.row = std::move(row);
         }
     }
-    shared_.delivery.complete(found.job.seq, std::move(out));
+    done(found.job.seq, std::move(out));
 }
 
 // Stretches of about kStretchBytes that end at line ends; the last one runs to the end of the
-// file, however long it has grown.
-void SearchWorker::startStretches(FoundFile found, SearchFile& file)
+// file (of the mapping, when there is one).
+void SearchWorker::startStretches(FoundFile found, SearchFile& file, std::optional<platform::MappedFile> map)
 {
     auto count = std::make_shared<StretchCount>();
     count->fd = file.TakeDescriptor();
-    const std::uint64_t size = found.row.size;
+    count->map = std::move(map);
+    const std::uint64_t size = found.size;
     count->bounds.push_back(0);
     for (std::uint64_t pos = kStretchBytes; pos < size;) {
         const std::uint64_t start = lineStartFrom(count->fd.get(), pos, size);
@@ -200,7 +306,7 @@ void SearchWorker::startStretches(FoundFile found, SearchFile& file)
         count->bounds.push_back(start);
         pos = start + kStretchBytes;
     }
-    count->bounds.push_back(UINT64_MAX);
+    count->bounds.push_back(count->map ? count->map->size() : UINT64_MAX);
     const std::size_t stretches = count->bounds.size() - 1;
     count->remaining = stretches;
     count->found = std::move(found);
@@ -210,21 +316,37 @@ void SearchWorker::startStretches(FoundFile found, SearchFile& file)
 void SearchWorker::countStretch(const StretchTask& task)
 {
     StretchCount& c = *task.count;
-    if (!shared_.stop.stop_requested()) {
-        lineSearch_.setListing(false);
-        lineSearch_.searchRange(c.fd.get(), c.bounds[task.index], c.bounds[task.index + 1]);
-        while (lineSearch_.next()) {
+    if (!shared_.stop.stop_requested() && !c.cutShort) {
+        const std::uint64_t begin = c.bounds[task.index];
+        const std::uint64_t end = c.bounds[task.index + 1];
+        std::optional<CountResult> r;
+        if (c.map) {
+            const std::uint64_t last = std::min<std::uint64_t>(end, c.map->size());
+            r = begin < last ? countMapped(c.map->data() + begin, static_cast<std::size_t>(last - begin), begin) : CountResult{};
+            if (!r)
+                c.cutShort = true;
+        } else {
+            r = countRange(c.fd.get(), begin, end);
         }
-        if (lineSearch_.readError())
-            c.failed = true;
-        if (lineSearch_.stopped())
-            c.stopped = true;
-        c.count += lineSearch_.close();
-    } else {
+        if (r) {
+            if (r->readError)
+                c.failed = true;
+            if (r->stopped)
+                c.stopped = true;
+            c.count += r->count;
+        }
+    } else if (shared_.stop.stop_requested()) {
         c.stopped = true;
     }
-    if (--c.remaining == 0)
-        finish(c.found, c.failed ? 0 : c.count.load(), !c.stopped);
+    if (--c.remaining != 0)
+        return;
+    // The last stretch finishes the file; one that lost bytes is read again as it is now.
+    if (c.cutShort && !c.stopped) {
+        const CountResult r = countRange(c.fd.get(), 0, UINT64_MAX);
+        finish(c.found, r.readError ? 0 : r.count, !r.stopped);
+        return;
+    }
+    finish(c.found, c.failed ? 0 : c.count.load(), !c.stopped);
 }
 
 } // namespace qv

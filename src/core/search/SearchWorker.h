@@ -4,9 +4,13 @@
 #include "SearchFile.h"
 #include "SearchRun.h"
 #include "WorkQueue.h"
+#include "platform/MappedFile.h"
 #include "regex/Automata.h"
 #include "regex/LineSearch.h"
 
+#include <array>
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -31,8 +35,22 @@ private:
     struct IdHash {
         std::size_t operator()(const platform::FileId& id) const { return std::hash<std::uint64_t>()(id.inode * 31 + id.device); }
     };
-    std::mutex mutex_;
-    std::unordered_map<platform::FileId, Entry, IdHash> entries_;
+    // Shards with a lock each, so the searchers seldom wait for one another.
+    struct Shard {
+        std::mutex mutex;
+        std::unordered_map<platform::FileId, Entry, IdHash> entries;
+    };
+    static constexpr std::size_t kShards = 16;
+    Shard& shardOf(const platform::FileId& id) { return shards_[IdHash()(id) % kShards]; }
+    std::array<Shard, kShards> shards_;
+
+public:
+    CountMemo()
+    {
+        // A run of any size: room made once rather than the table grown again and again.
+        for (Shard& s : shards_)
+            s.entries.reserve(1024);
+    }
 };
 
 // A file classified as of a wanted type, about to be counted.
@@ -55,25 +73,45 @@ class SearchWorker {
 public:
     explicit SearchWorker(RunShared& shared);
 
+    // Searches one file and hands its outcome on.
     void search(FileJob job);
-    void countStretch(const StretchTask& task);
+    // Does the work and hands the outcomes on together.
+    void handle(std::vector<Work>& work);
     // Takes work until the queue closes.
     void serve(WorkQueue& queue);
 
-    // Text files from this size on are counted in stretches when several threads search.
+    // Text files from this size on are mapped, and counted in stretches of about kStretchBytes
+    // when several threads search.
+    static constexpr std::uint64_t kMapBytes = std::uint64_t{16} << 20;
     static constexpr std::uint64_t kStretchBytes = std::uint64_t{8} << 20;
+    // A searcher tells what it is searching at most this often (and always for a big file): a
+    // status line shows no more, and the sink is not kept busy with it.
+    static constexpr std::chrono::milliseconds kProgressInterval{15};
     // Bytes read at most from a file of a kernel pseudo file system.
     static constexpr std::uint64_t kPseudoFileBytes = std::uint64_t{1} << 20;
 
 private:
+    void searchFile(FileJob job);
+    void countStretch(const StretchTask& task);
+    // Outcomes wait here until the work taken at once is done, then go to the delivery together.
+    void done(std::uint64_t seq, FileOutcome outcome);
+    void handOver();
     void finish(FoundFile& found, std::uint64_t count, bool complete);
-    void startStretches(FoundFile found, SearchFile& file);
+    void countBig(FoundFile found, SearchFile& file);
+    void startStretches(FoundFile found, SearchFile& file, std::optional<platform::MappedFile> map);
+    CountResult countRange(int fd, std::uint64_t begin, std::uint64_t end);
+    // Nothing when the file lost mapped bytes while they were read.
+    std::optional<CountResult> countMapped(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
+
+    void progress(const std::function<const std::string&()>& path, std::uint64_t size);
 
     RunShared& shared_;
+    std::chrono::steady_clock::time_point lastProgress_{};
     regex::Automata automata_;
     regex::LineSearch lineSearch_;
     Block first_, binary_;
     std::optional<MatchLister> lister_;
+    std::vector<std::pair<std::uint64_t, FileOutcome>> done_;
 };
 
 } // namespace qv

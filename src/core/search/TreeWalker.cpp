@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -11,11 +13,27 @@
 namespace qv {
 namespace {
 
-void sortUnique(std::vector<std::string>& names)
+// A folder's entry: its name, and whether it is a link.
+struct Entry {
+    std::string name;
+    bool link = false;
+};
+
+void sortUnique(std::vector<Entry>& entries)
 {
-    std::sort(names.begin(), names.end(), NameLess);
-    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return NameLess(a.name, b.name); });
+    entries.erase(std::unique(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name == b.name; }),
+                  entries.end());
 }
+
+// An entry as getdents64 gives it.
+struct LinuxDirent {
+    std::uint64_t ino;
+    std::int64_t off;
+    unsigned short reclen;
+    unsigned char type;
+    char name[1];
+};
 
 platform::UniqueFd openFolder(int at, const std::string& name)
 {
@@ -51,10 +69,10 @@ void TreeWalker::walk(const std::string& start, const std::string& mask, bool su
     const std::string dir = NormaliseDirectory(start);
     platform::UniqueFd fd = openFolder(AT_FDCWD, dir);
     const bool pseudo = fd && platform::OnPseudoFileSystem(fd.get());
-    walkFolder(dir, std::move(fd), pseudo, true);
+    walkFolder(dir, std::move(fd), pseudo, true, false);
 }
 
-void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool pseudo, bool isStart)
+void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool pseudo, bool isStart, bool viaLink)
 {
     if (stop_.stop_requested())
         return;
@@ -78,24 +96,27 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
         onFolder(path);
 
     // One reading of the folder serves both lists; the entry types spare most stat calls.
-    std::vector<std::string> subdirs;
-    std::vector<std::string> files;
+    std::vector<Entry> subdirs;
+    std::vector<Entry> files;
     auto folder = std::make_shared<OpenFolder>();
     folder->path = path;
     folder->pseudo = pseudo;
+    folder->viaLink = viaLink;
     if (fd) {
-        // The listing gets a descriptor of its own; the folder's stays open for its files.
-        platform::UniqueFd listing(::dup(fd.get()));
-        DIR* d = listing ? ::fdopendir(listing.get()) : nullptr;
-        if (d != nullptr) {
-            listing.release();
-            while (const dirent* e = ::readdir(d)) {
-                if (stop_.stop_requested())
-                    break;
-                const char* name = e->d_name;
+        // The folder's entries read straight from the kernel: no stream over a second descriptor.
+        alignas(8) char buf[32 << 10];
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, fd.get(), buf, sizeof buf);
+            if (n <= 0 || stop_.stop_requested())
+                break;
+            for (long at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const LinuxDirent*>(buf + at);
+                at += e->reclen;
+                const char* name = e->name;
                 if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                     continue;
-                unsigned char type = e->d_type;
+                unsigned char type = e->type;
+                const bool link = type == DT_LNK;
                 // Inside a pseudo file system links are the kernel's (to processes' files,
                 // roots and descriptors), not part of the tree.
                 if (type == DT_LNK && pseudo)
@@ -104,16 +125,16 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
                     struct stat st {};
                     if (::fstatat(fd.get(), name, &st, 0) != 0)
                         continue; // dangling link, or gone meanwhile
+                    followedALink_ = followedALink_ || type == DT_LNK;
                     type = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
                 }
                 if (type == DT_DIR) {
                     if (subfolders_)
-                        subdirs.emplace_back(name);
+                        subdirs.push_back(Entry{name, link});
                 } else if (type == DT_REG && platform::WildcardMatch(mask_, name)) {
-                    files.emplace_back(name);
+                    files.push_back(Entry{name, link});
                 }
             }
-            ::closedir(d);
         }
     }
     sortUnique(files);
@@ -121,20 +142,20 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
 
     folder->fd = std::move(fd);
     std::shared_ptr<const OpenFolder> shared = std::move(folder);
-    for (const std::string& name : files) {
+    for (Entry& e : files) {
         if (stop_.stop_requested())
             break;
         if (onFile)
-            onFile(shared, name);
+            onFile(shared, std::move(e.name), e.link);
     }
     // Let go of the folder before going down: handlers that still need it keep it, and open
     // folders do not pile up with the depth of the tree.
     shared.reset();
-    for (const std::string& name : subdirs) {
+    for (const Entry& e : subdirs) {
         if (stop_.stop_requested())
             break;
-        const std::string sub = path + name + "/";
-        walkFolder(sub, openFolder(AT_FDCWD, sub), pseudo, false);
+        const std::string sub = path + e.name + "/";
+        walkFolder(sub, openFolder(AT_FDCWD, sub), pseudo, false, viaLink || e.link);
     }
     device_ = parentDevice;
     if (onFolderDone)

@@ -17,6 +17,7 @@ struct OpenFolder {
     platform::UniqueFd fd;
     std::string path;    // ending in "/"
     bool pseudo = false; // on a kernel pseudo file system
+    bool viaLink = false; // reached through a link to a folder (here or above)
 };
 
 // Walks a folder tree depth-first: in each folder its files that match the mask, in a stable
@@ -27,7 +28,8 @@ struct OpenFolder {
 // no links. A folder that cannot be read yields nothing; the walk goes on.
 class TreeWalker {
 public:
-    using FileHandler = std::function<void(const std::shared_ptr<const OpenFolder>& folder, const std::string& name)>;
+    // `link`: the entry is a link to the file.
+    using FileHandler = std::function<void(const std::shared_ptr<const OpenFolder>& folder, std::string name, bool link)>;
     using FolderHandler = std::function<void(const std::string& path)>;
 
     FileHandler onFile;           // a file that matches the mask
@@ -41,18 +43,23 @@ public:
     // Returns early once a stop is requested.
     void walk(const std::string& start, const std::string& mask, bool subfolders);
 
+    // Whether this walk (or one before it with this walker) has followed a link: the same file
+    // may then be reached by two paths.
+    [[nodiscard]] bool followedALink() const { return followedALink_; }
+
     // A start folder made whole: the current folder when empty, cut to its folder part, ending
     // in exactly one "/".
     static std::string NormaliseDirectory(std::string dir);
 
 private:
-    void walkFolder(const std::string& path, platform::UniqueFd fd, bool pseudo, bool isStart);
+    void walkFolder(const std::string& path, platform::UniqueFd fd, bool pseudo, bool isStart, bool viaLink);
 
     std::stop_token stop_;
     std::string mask_;
     bool subfolders_ = false;
     std::vector<platform::FileId> path_; // folders on the way down, against loops
     std::uint64_t device_ = 0;           // of the folder being walked
+    bool followedALink_ = false;
 };
 
 // Orders names as the walk and the file list do: without regard to ASCII case, ties broken by

@@ -51,12 +51,14 @@ PreferenceSet PreferenceSet::Defaults()
 
 void LoadPreferences(platform::RegistryHive& hive, PreferenceSet& prefs)
 {
-    const PreferenceSet d = PreferenceSet::Defaults();
+    const PreferenceSet d; // the default editor is looked up only when none is stored
     std::optional<RegistryKey> key = hive.OpenKey(platform::kQuorvaneKey, false);
     loadString(key, "MatchFontName", prefs.MatchFontName, d.MatchFontName);
     loadString(key, "ViewerFontName", prefs.ViewerFontName, d.ViewerFontName);
     loadString(key, "PrintFontName", prefs.PrintFontName, d.PrintFontName);
-    loadString(key, "Editor", prefs.Editor, d.Editor);
+    prefs.Editor = readString(key, "Editor");
+    if (prefs.Editor.empty())
+        prefs.Editor = platform::DefaultEditor();
     prefs.StartupDir = readString(key, "StartupDir");
     readInteger(key, "MatchFontSize", prefs.MatchFontSize, d.MatchFontSize);
     readInteger(key, "ViewerFontSize", prefs.ViewerFontSize, d.ViewerFontSize);

@@ -10,7 +10,7 @@
 #include "store/PreferenceSet.h"
 #include "widgets/HintSwitch.h"
 #include "widgets/Icons.h"
-#include "widgets/SystemLocale.h"
+#include "platform/SystemLocale.h"
 #include "widgets/Text.h"
 
 #include <QAction>
@@ -169,7 +169,7 @@ void TfrmMain::changeEvent(QEvent* event)
 
 void TfrmMain::FormActivate()
 {
-    state_.Locale = SystemLocaleInfo();
+    state_.Locale = platform::SystemLocaleInfo();
     state_.DateTimeDisplayFormat = ChooseDateTimeFormat(state_.Locale, state_.DateTimeDisplayFormat);
 }
 

@@ -106,7 +106,7 @@ void SearchController::start(const SearchRequest& request)
     else
         setup.foldersToDelete = std::exchange(state_.TempDirList, {});
     setup.maxMatchLen = state_.Preferences.MaxMatchLen < 0 ? 0 : static_cast<std::uint64_t>(state_.Preferences.MaxMatchLen);
-    setup.tempBase = state_.TempBase;
+    setup.temporaryFolder = [base = state_.TempBase] { return base; };
     decimalSeparator_ = state_.Locale.decimalSeparator;
     form_.files1.clear(DateTimeFormat(state_.DateTimeDisplayFormat, state_.Locale));
     form_.lines1.clear();
