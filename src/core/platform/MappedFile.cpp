@@ -60,37 +60,41 @@ void install()
 
 } // namespace
 
-std::optional<MappedFile> MappedFile::Map(int fd, std::uint64_t size)
+std::optional<MappedFile> MappedFile::Map(int fd, std::uint64_t offset, std::uint64_t size)
 {
-    if (size == 0 || size > SIZE_MAX)
+    const auto pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t start = offset - offset % pageSize;
+    const std::uint64_t length = size + (offset - start);
+    if (size == 0 || length > SIZE_MAX)
         return std::nullopt;
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
     if (p == MAP_FAILED)
         return std::nullopt;
-    ::madvise(p, static_cast<std::size_t>(size), MADV_SEQUENTIAL | MADV_WILLNEED);
-    return MappedFile(static_cast<std::uint8_t*>(p), static_cast<std::size_t>(size));
+    ::madvise(p, static_cast<std::size_t>(length), MADV_SEQUENTIAL);
+    return MappedFile(static_cast<std::uint8_t*>(p), static_cast<std::size_t>(length), static_cast<std::size_t>(offset - start));
 }
 
 MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0))
+    : base_(std::exchange(other.base_, nullptr)), length_(std::exchange(other.length_, 0)), lead_(std::exchange(other.lead_, 0))
 {
 }
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
 {
     if (this != &other) {
-        if (data_ != nullptr)
-            ::munmap(data_, size_);
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
+        if (base_ != nullptr)
+            ::munmap(base_, length_);
+        base_ = std::exchange(other.base_, nullptr);
+        length_ = std::exchange(other.length_, 0);
+        lead_ = std::exchange(other.lead_, 0);
     }
     return *this;
 }
 
 MappedFile::~MappedFile()
 {
-    if (data_ != nullptr)
-        ::munmap(data_, size_);
+    if (base_ != nullptr)
+        ::munmap(base_, length_);
 }
 
 FaultGuard::FaultGuard(const void* begin, std::size_t size)

@@ -11,8 +11,8 @@ namespace qv::platform {
 // raises SIGBUS; read mapped bytes only under a FaultGuard.
 class MappedFile {
 public:
-    // Maps the first `size` bytes of an open file; nothing when it cannot be mapped.
-    static std::optional<MappedFile> Map(int fd, std::uint64_t size);
+    // Maps bytes [offset, offset + size) of an open file; nothing when they cannot be mapped.
+    static std::optional<MappedFile> Map(int fd, std::uint64_t offset, std::uint64_t size);
 
     MappedFile(MappedFile&& other) noexcept;
     MappedFile& operator=(MappedFile&& other) noexcept;
@@ -20,14 +20,16 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
     ~MappedFile();
 
-    [[nodiscard]] const std::uint8_t* data() const { return data_; }
-    [[nodiscard]] std::size_t size() const { return size_; }
+    // The bytes asked for.
+    [[nodiscard]] const std::uint8_t* data() const { return base_ + lead_; }
+    [[nodiscard]] std::size_t size() const { return length_ - lead_; }
 
 private:
-    MappedFile(std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    MappedFile(std::uint8_t* base, std::size_t length, std::size_t lead) : base_(base), length_(length), lead_(lead) {}
 
-    std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
+    std::uint8_t* base_ = nullptr; // page aligned
+    std::size_t length_ = 0;       // mapped from base_
+    std::size_t lead_ = 0;         // bytes before the ones asked for
 };
 
 // While one lives on a thread, a SIGBUS raised by that thread reading [begin, begin + size) of a

@@ -78,34 +78,57 @@ const std::uint8_t* LiteralFinder::findSse2(const std::uint8_t* p, const std::ui
     return findScalar(p, last);
 }
 
-__attribute__((target("avx2"))) const std::uint8_t* LiteralFinder::findAvx2(const std::uint8_t* p,
-                                                                             const std::uint8_t* last) const
+// Two blocks of 32 per round keep two independent compare chains in flight. With `Fold` the
+// bytes are first given their letters' case bit.
+template <bool Fold>
+__attribute__((target("avx2"))) static const std::uint8_t* findPairAvx2(const std::uint8_t* p, const std::uint8_t* last,
+                                                                       std::size_t i1, std::size_t i2, std::uint8_t v1,
+                                                                       std::uint8_t v2, std::uint8_t f1, std::uint8_t f2,
+                                                                       const LiteralFinder& finder)
 {
-    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(bytes_[i1_]));
-    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(bytes_[i2_]));
-    const __m256i m1 = _mm256_set1_epi8(static_cast<char>(mask_[i1_]));
-    const __m256i m2 = _mm256_set1_epi8(static_cast<char>(mask_[i2_]));
+    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(v1));
+    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(v2));
+    const __m256i m1 = _mm256_set1_epi8(static_cast<char>(f1));
+    const __m256i m2 = _mm256_set1_epi8(static_cast<char>(f2));
     while (last - p >= 63) {
-        // Two blocks per round keep two independent compare chains in flight.
-        const __m256i a1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i1_)), m1);
-        const __m256i a2 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i2_)), m2);
-        const __m256i c1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i1_)), m1);
-        const __m256i c2 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i2_)), m2);
+        __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i1));
+        __m256i a2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i2));
+        __m256i c1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i1));
+        __m256i c2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + i2));
+        if constexpr (Fold) {
+            a1 = _mm256_or_si256(a1, m1);
+            a2 = _mm256_or_si256(a2, m2);
+            c1 = _mm256_or_si256(c1, m1);
+            c2 = _mm256_or_si256(c2, m2);
+        }
         const __m256i ea = _mm256_and_si256(_mm256_cmpeq_epi8(a1, b1), _mm256_cmpeq_epi8(a2, b2));
         const __m256i ec = _mm256_and_si256(_mm256_cmpeq_epi8(c1, b1), _mm256_cmpeq_epi8(c2, b2));
-        if (!_mm256_testz_si256(_mm256_or_si256(ea, ec), _mm256_or_si256(ea, ec))) {
+        const __m256i any = _mm256_or_si256(ea, ec);
+        if (!_mm256_testz_si256(any, any)) {
             std::uint64_t bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(ea)) |
                                  (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(ec))) << 32);
             while (bits != 0) {
                 const std::uint8_t* q = p + __builtin_ctzll(bits);
-                if (matchesAt(q))
+                if (finder.matchesAt(q))
                     return q;
                 bits &= bits - 1;
             }
         }
         p += 64;
     }
-    return findSse2(p, last);
+    return p;
+}
+
+const std::uint8_t* LiteralFinder::findAvx2(const std::uint8_t* p, const std::uint8_t* last) const
+{
+    const bool fold = mask_[i1_] != 0 || mask_[i2_] != 0;
+    const std::uint8_t* q = fold ? findPairAvx2<true>(p, last, i1_, i2_, bytes_[i1_], bytes_[i2_], mask_[i1_], mask_[i2_], *this)
+                                 : findPairAvx2<false>(p, last, i1_, i2_, bytes_[i1_], bytes_[i2_], 0, 0, *this);
+    // Within the last 63 bytes q is a hit or where the loop stopped: the search from there finds
+    // that same hit, or one in the rest.
+    if (q != nullptr && last - q < 63)
+        return findSse2(q, last);
+    return q;
 }
 
 Prefilter::Prefilter(const std::vector<Literal>& literals)

@@ -26,8 +26,6 @@ class StretchCount {
 public:
     FoundFile found;
     platform::UniqueFd fd;
-    std::optional<platform::MappedFile> map; // the stretches are read from here when it is
-    std::atomic<bool> cutShort{false};       // the file lost mapped bytes while they were read
     std::vector<std::uint64_t> bounds; // stretch k is [bounds[k], bounds[k + 1])
     std::atomic<std::size_t> remaining{0};
     std::atomic<std::uint64_t> count{0};
@@ -245,23 +243,33 @@ std::optional<CountResult> SearchWorker::countMapped(const std::uint8_t* data, s
     return r;
 }
 
-// A big text file is read where the page cache holds it (mapped), and with several searchers
-// counted in stretches by all of them. A file cut short while it is read is counted again by
-// reading what it holds now.
+// A big text file is counted in stretches of whole lines, each read where the page cache holds
+// it (mapped, a stretch at a time so memory stays bounded), by all the searchers of the run at
+// once when there are several.
 void SearchWorker::countBig(FoundFile found, SearchFile& file)
 {
-    auto map = platform::MappedFile::Map(file.Descriptor(), found.size);
+    auto count = std::make_shared<StretchCount>();
+    count->fd = file.TakeDescriptor();
+    const std::uint64_t size = found.size;
+    count->bounds.push_back(0);
+    for (std::uint64_t pos = kStretchBytes; pos < size;) {
+        const std::uint64_t start = lineStartFrom(count->fd.get(), pos, size);
+        if (start >= size)
+            break;
+        count->bounds.push_back(start);
+        pos = start + kStretchBytes;
+    }
+    // The last stretch runs to the end of the file as it was when opened.
+    count->bounds.push_back(size);
+    const std::size_t stretches = count->bounds.size() - 1;
+    count->remaining = stretches;
+    count->found = std::move(found);
     if (shared_.queue != nullptr) {
-        startStretches(std::move(found), file, std::move(map));
+        shared_.queue->pushStretches(count, stretches);
         return;
     }
-    platform::UniqueFd fd = file.TakeDescriptor();
-    std::optional<CountResult> r;
-    if (map)
-        r = countMapped(map->data(), map->size(), 0);
-    if (!r)
-        r = countRange(fd.get(), 0, UINT64_MAX);
-    finish(found, r->readError ? 0 : r->count, !r->stopped);
+    for (std::size_t k = 0; k < stretches; ++k)
+        countStretch(StretchTask{count, k});
 }
 
 void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
@@ -290,63 +298,33 @@ void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
     done(found.job.seq, std::move(out));
 }
 
-// Stretches of about kStretchBytes that end at line ends; the last one runs to the end of the
-// file (of the mapping, when there is one).
-void SearchWorker::startStretches(FoundFile found, SearchFile& file, std::optional<platform::MappedFile> map)
+// A stretch mapped is counted where it lies; one that cannot be mapped, or whose file lost
+// mapped bytes while they were read (cut short meanwhile), is counted by reading what it holds.
+CountResult SearchWorker::countStretchOf(int fd, std::uint64_t begin, std::uint64_t end)
 {
-    auto count = std::make_shared<StretchCount>();
-    count->fd = file.TakeDescriptor();
-    count->map = std::move(map);
-    const std::uint64_t size = found.size;
-    count->bounds.push_back(0);
-    for (std::uint64_t pos = kStretchBytes; pos < size;) {
-        const std::uint64_t start = lineStartFrom(count->fd.get(), pos, size);
-        if (start >= size)
-            break;
-        count->bounds.push_back(start);
-        pos = start + kStretchBytes;
-    }
-    count->bounds.push_back(count->map ? count->map->size() : UINT64_MAX);
-    const std::size_t stretches = count->bounds.size() - 1;
-    count->remaining = stretches;
-    count->found = std::move(found);
-    shared_.queue->pushStretches(count, stretches);
+    if (begin >= end)
+        return CountResult{};
+    if (auto map = platform::MappedFile::Map(fd, begin, end - begin))
+        if (auto r = countMapped(map->data(), map->size(), begin))
+            return *r;
+    return countRange(fd, begin, end);
 }
 
 void SearchWorker::countStretch(const StretchTask& task)
 {
     StretchCount& c = *task.count;
-    if (!shared_.stop.stop_requested() && !c.cutShort) {
-        const std::uint64_t begin = c.bounds[task.index];
-        const std::uint64_t end = c.bounds[task.index + 1];
-        std::optional<CountResult> r;
-        if (c.map) {
-            const std::uint64_t last = std::min<std::uint64_t>(end, c.map->size());
-            r = begin < last ? countMapped(c.map->data() + begin, static_cast<std::size_t>(last - begin), begin) : CountResult{};
-            if (!r)
-                c.cutShort = true;
-        } else {
-            r = countRange(c.fd.get(), begin, end);
-        }
-        if (r) {
-            if (r->readError)
-                c.failed = true;
-            if (r->stopped)
-                c.stopped = true;
-            c.count += r->count;
-        }
-    } else if (shared_.stop.stop_requested()) {
+    if (!shared_.stop.stop_requested()) {
+        const CountResult r = countStretchOf(c.fd.get(), c.bounds[task.index], c.bounds[task.index + 1]);
+        if (r.readError)
+            c.failed = true;
+        if (r.stopped)
+            c.stopped = true;
+        c.count += r.count;
+    } else {
         c.stopped = true;
     }
-    if (--c.remaining != 0)
-        return;
-    // The last stretch finishes the file; one that lost bytes is read again as it is now.
-    if (c.cutShort && !c.stopped) {
-        const CountResult r = countRange(c.fd.get(), 0, UINT64_MAX);
-        finish(c.found, r.readError ? 0 : r.count, !r.stopped);
-        return;
-    }
-    finish(c.found, c.failed ? 0 : c.count.load(), !c.stopped);
+    if (--c.remaining == 0)
+        finish(c.found, c.failed ? 0 : c.count.load(), !c.stopped);
 }
 
 } // namespace qv

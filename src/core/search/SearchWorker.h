@@ -80,10 +80,10 @@ public:
     // Takes work until the queue closes.
     void serve(WorkQueue& queue);
 
-    // Text files from this size on are mapped, and counted in stretches of about kStretchBytes
-    // when several threads search.
-    static constexpr std::uint64_t kMapBytes = std::uint64_t{16} << 20;
-    static constexpr std::uint64_t kStretchBytes = std::uint64_t{8} << 20;
+    // Text files from this size on are counted in stretches of about kStretchBytes, mapped, by
+    // every searcher of the run.
+    static constexpr std::uint64_t kMapBytes = std::uint64_t{32} << 20;
+    static constexpr std::uint64_t kStretchBytes = std::uint64_t{32} << 20;
     // A searcher tells what it is searching at most this often (and always for a big file): a
     // status line shows no more, and the sink is not kept busy with it.
     static constexpr std::chrono::milliseconds kProgressInterval{15};
@@ -98,7 +98,7 @@ private:
     void handOver();
     void finish(FoundFile& found, std::uint64_t count, bool complete);
     void countBig(FoundFile found, SearchFile& file);
-    void startStretches(FoundFile found, SearchFile& file, std::optional<platform::MappedFile> map);
+    CountResult countStretchOf(int fd, std::uint64_t begin, std::uint64_t end);
     CountResult countRange(int fd, std::uint64_t begin, std::uint64_t end);
     // Nothing when the file lost mapped bytes while they were read.
     std::optional<CountResult> countMapped(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
