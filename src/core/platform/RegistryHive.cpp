@@ -242,11 +242,6 @@ std::optional<RegistryKey::Stored> RegistryKey::read(std::string_view name)
     return s;
 }
 
-bool RegistryKey::HasValue(std::string_view name)
-{
-    return read(name).has_value();
-}
-
 std::string RegistryKey::ReadString(std::string_view name)
 {
     auto v = read(name);

@@ -41,7 +41,6 @@ public:
     void WriteInteger(std::string_view name, std::int32_t value);
     // Any type and bytes, as another program could have stored them.
     void WriteRaw(std::string_view name, RegType type, std::string_view data);
-    [[nodiscard]] bool HasValue(std::string_view name);
 
     // Several writes seen by other processes all at once, or not at all. A failure inside keeps
     // what was written before it.

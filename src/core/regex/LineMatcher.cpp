@@ -17,9 +17,6 @@ const std::uint8_t* lineEnd(const std::uint8_t* at, const std::uint8_t* end)
     return lf != nullptr ? static_cast<const std::uint8_t*>(lf) : end;
 }
 
-// After this many candidates the prefilter's worth is judged.
-constexpr std::uint64_t kProbeCandidates = 64;
-
 } // namespace
 
 LineMatcher::LineMatcher(Automata& automata) : automata_(automata), regex_(automata.regex()), driver_(regex_.driver())
@@ -40,7 +37,7 @@ void LineMatcher::restart()
     cache_.clear();
     automata_.startText();
     prefilterOn_ = true;
-    candidates_ = spanned_ = verified_ = 0;
+    payoff_.restart();
 }
 
 void LineMatcher::startRun(std::size_t k, Run& run)
@@ -180,11 +177,9 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
         const std::uint8_t* ls = lineStart(p, c);
         const std::uint8_t* le = lineEnd(c, end);
         const bool open = unterminated && le == end;
-        ++candidates_;
-        spanned_ += static_cast<std::uint64_t>(le - p);
         bool ok = true;
         if (!exact) {
-            verified_ += static_cast<std::uint64_t>(le - ls);
+            payoff_.candidate(static_cast<std::uint64_t>(ls - p)); // the DFA confirms the line itself
             ok = lineMatches(driver_, ls, le, open);
         }
         if (ok && othersMatch(ls, le, open)) {
@@ -192,7 +187,7 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
             return Line{ls, le};
         }
         p = le == end ? end : le + 1;
-        if (!exact && candidates_ >= kProbeCandidates && spanned_ < verified_ + 24 * candidates_) {
+        if (!exact && !payoff_.pays()) {
             prefilterOn_ = false;
             return std::nullopt;
         }

@@ -69,9 +69,7 @@ private:
     PrefilterCache cache_; // positions are the bytes' addresses, valid until textMoved()
     // Whether the driver's prefilter still pays for itself on this text.
     bool prefilterOn_ = true;
-    std::uint64_t candidates_ = 0;
-    std::uint64_t spanned_ = 0;  // bytes the candidate search moved over
-    std::uint64_t verified_ = 0; // bytes of candidate lines a DFA had to confirm
+    PrefilterPayoff payoff_{PrefilterPayoff::kLineCandidateCost};
 };
 
 } // namespace qv::regex

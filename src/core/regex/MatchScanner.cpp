@@ -55,7 +55,7 @@ void MatchScanner::reset(std::uint64_t pos, Ctx ctx)
     finished_ = false;
     candidateValid_ = false;
     prefilterOn_ = prefilter_ != nullptr;
-    jumps_ = jumped_ = 0;
+    payoff_.restart();
     cache_.clear();
     if (prefilter_ != nullptr && conj_.exactBuffer()) {
         mode_ = Mode::Exact;
@@ -177,14 +177,13 @@ bool MatchScanner::jump(const TextWindow& w, const std::uint8_t*& p, std::int32_
         const std::size_t back = *prog.maxLength;
         q = static_cast<std::size_t>(target - p) > back ? target - back : p;
     }
-    ++jumps_;
+    payoff_.candidate(q > p ? static_cast<std::uint64_t>(q - p) : 0);
     if (q > p) {
-        jumped_ += static_cast<std::uint64_t>(q - p);
         s = dfa_->idle(contextAfter(prog.classes, cls_[q[-1]]));
         p = q;
     }
     // Jumps that skip next to nothing cost more than they save.
-    if (jumps_ >= 64 && jumped_ < jumps_ * 16)
+    if (!payoff_.pays())
         prefilterOn_ = false;
     return true;
 }

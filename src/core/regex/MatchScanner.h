@@ -69,7 +69,7 @@ private:
     std::uint64_t candidate_ = 0;
     bool candidateValid_ = false;
     bool prefilterOn_ = false;
-    std::uint64_t jumps_ = 0, jumped_ = 0;
+    PrefilterPayoff payoff_{PrefilterPayoff::kBufferJumpCost};
 };
 
 } // namespace qv::regex

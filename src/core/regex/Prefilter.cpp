@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#if QV_HAVE_X86_SIMD
 #include <immintrin.h>
+#endif
 
 namespace qv::regex {
 
-LiteralFinder::LiteralFinder(const Literal& lit) : avx2_(__builtin_cpu_supports("avx2"))
+LiteralFinder::LiteralFinder(const Literal& lit)
 {
+#if QV_HAVE_X86_SIMD
+    avx2_ = __builtin_cpu_supports("avx2");
+#endif
     for (std::size_t k = 0; k < lit.bytes.size(); ++k) {
         const auto b = static_cast<std::uint8_t>(lit.bytes[k]);
         const bool fold = lit.fold[k] != 0;
@@ -46,7 +51,11 @@ const std::uint8_t* LiteralFinder::find(const std::uint8_t* p, const std::uint8_
     const std::uint8_t* last = end - bytes_.size(); // last possible start
     if (bytes_.size() == 1 && mask_[0] == 0)
         return static_cast<const std::uint8_t*>(std::memchr(p, bytes_[0], static_cast<std::size_t>(last - p) + 1));
+#if QV_HAVE_X86_SIMD
     return avx2_ ? findAvx2(p, last) : findSse2(p, last);
+#else
+    return findScalar(p, last);
+#endif
 }
 
 const std::uint8_t* LiteralFinder::findScalar(const std::uint8_t* p, const std::uint8_t* last) const
@@ -57,6 +66,7 @@ const std::uint8_t* LiteralFinder::findScalar(const std::uint8_t* p, const std::
     return nullptr;
 }
 
+#if QV_HAVE_X86_SIMD
 const std::uint8_t* LiteralFinder::findSse2(const std::uint8_t* p, const std::uint8_t* last) const
 {
     const __m128i b1 = _mm_set1_epi8(static_cast<char>(bytes_[i1_]));
@@ -130,13 +140,13 @@ const std::uint8_t* LiteralFinder::findAvx2(const std::uint8_t* p, const std::ui
         return findSse2(q, last);
     return q;
 }
+#endif
 
 Prefilter::Prefilter(const std::vector<Literal>& literals)
 {
     for (const Literal& lit : literals) {
         finders_.emplace_back(lit);
         maxLength_ = std::max(maxLength_, lit.bytes.size());
-        minLength_ = std::min(minLength_, lit.bytes.size());
     }
 }
 
@@ -177,6 +187,7 @@ const std::uint8_t* Prefilter::find(const std::uint8_t* p, const std::uint8_t* e
     return best;
 }
 
+#if QV_HAVE_X86_SIMD
 __attribute__((target("avx2"))) static std::size_t countLineFeedsAvx2(const std::uint8_t* p, const std::uint8_t* end)
 {
     std::size_t n = 0;
@@ -191,11 +202,15 @@ __attribute__((target("avx2"))) static std::size_t countLineFeedsAvx2(const std:
     return n;
 }
 
+#endif
+
 std::size_t countLineFeeds(const std::uint8_t* p, const std::uint8_t* end)
 {
+#if QV_HAVE_X86_SIMD
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2)
         return countLineFeedsAvx2(p, end);
+#endif
     std::size_t n = 0;
     for (; p < end; ++p)
         n += *p == '\n' ? 1 : 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Literals.h"
+#include "platform/Simd.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +23,10 @@ public:
 
 private:
     const std::uint8_t* findScalar(const std::uint8_t* p, const std::uint8_t* last) const;
+#if QV_HAVE_X86_SIMD
     const std::uint8_t* findSse2(const std::uint8_t* p, const std::uint8_t* last) const;
     const std::uint8_t* findAvx2(const std::uint8_t* p, const std::uint8_t* last) const;
+#endif
 
     std::vector<std::uint8_t> bytes_; // folded positions hold the lower-case letter
     std::vector<std::uint8_t> mask_;  // 0x20 at folded positions
@@ -61,13 +64,37 @@ public:
     const std::uint8_t* find(const std::uint8_t* p, const std::uint8_t* end, std::uint64_t at, PrefilterCache& cache,
                              std::size_t* length = nullptr) const;
     [[nodiscard]] std::size_t maxLength() const { return maxLength_; }
-    [[nodiscard]] std::size_t minLength() const { return minLength_; }
     [[nodiscard]] const std::vector<LiteralFinder>& finders() const { return finders_; }
 
 private:
     std::vector<LiteralFinder> finders_;
     std::size_t maxLength_ = 0;
-    std::size_t minLength_ = SIZE_MAX;
+};
+
+// Whether a prefilter still pays for itself on a text: after a first few candidates, it must
+// have let the search skip enough bytes per candidate to outweigh the cost of stopping there.
+class PrefilterPayoff {
+public:
+    // Bytes a candidate costs: a line search confirms the candidate's line with a DFA; a buffer
+    // search restarts its DFA at the jump.
+    static constexpr std::uint64_t kLineCandidateCost = 24;
+    static constexpr std::uint64_t kBufferJumpCost = 16;
+    static constexpr std::uint64_t kProbeCandidates = 64;
+
+    explicit PrefilterPayoff(std::uint64_t costPerCandidate) : cost_(costPerCandidate) {}
+    void restart() { candidates_ = skipped_ = 0; }
+    // A candidate, after skipping `bytes` the search would otherwise have scanned.
+    void candidate(std::uint64_t bytes)
+    {
+        ++candidates_;
+        skipped_ += bytes;
+    }
+    [[nodiscard]] bool pays() const { return candidates_ < kProbeCandidates || skipped_ >= cost_ * candidates_; }
+
+private:
+    std::uint64_t cost_;
+    std::uint64_t candidates_ = 0;
+    std::uint64_t skipped_ = 0;
 };
 
 // Counts LF bytes in [p, end).

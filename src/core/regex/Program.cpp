@@ -163,9 +163,7 @@ private:
 
     void computeLengths(const Node& conjunct)
     {
-        auto [lo, hi] = lengths(conjunct);
-        prog_.minLength = lo;
-        prog_.maxLength = hi;
+        prog_.maxLength = lengths(conjunct).second;
     }
 
     // Partition refinement of the alphabet by every byte set and by the assertion-relevant

@@ -40,7 +40,6 @@ struct Program {
     ByteClasses classes;
     bool canMatchLF = false;                  // some byte instruction accepts LF
     std::optional<std::size_t> maxLength;     // longest possible match, when bounded
-    std::size_t minLength = 0;                // shortest possible match
 
     [[nodiscard]] bool accepts(const Inst& inst, std::uint8_t b) const { return sets[inst.set].contains(b); }
 };

@@ -4,7 +4,8 @@
 #include "regex/FileSource.h"
 
 #include <cerrno>
-#ifdef __SSE2__
+#include "platform/Simd.h"
+#if QV_HAVE_X86_SIMD
 #include <emmintrin.h>
 #endif
 #include <fcntl.h>
@@ -22,7 +23,7 @@ FileType ClassifyBytes(std::string_view firstBytes)
     const std::size_t n = std::min(firstBytes.size(), kClassifyBytes);
     const auto* p = reinterpret_cast<const unsigned char*>(firstBytes.data());
     std::size_t i = 0;
-#ifdef __SSE2__
+#if QV_HAVE_X86_SIMD
     // Sixteen bytes at a time: a byte up to 31 that is none of tab, LF, form feed, CR.
     const __m128i max31 = _mm_set1_epi8(31);
     for (; i + 16 <= n; i += 16) {
