@@ -83,20 +83,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ::close(fd);
     }
     qv::ArchiveExtractor x;
-    x.ZipFilename = scratch.archive;
-    x.ExtrBaseDir = scratch.out;
-    x.Password = "quembrastolvin";
-    x.Limits.maxTotalBytes = 8u << 20;
-    x.Limits.maxMembers = 512;
-    x.Limits.ratioFloor = 1u << 20;
-    x.OnMessage = [](qv::ArchiveExtractor&, int code, const std::string& text) {
+    x.archive = scratch.archive;
+    x.destination = scratch.out;
+    x.password = "quembrastolvin";
+    x.limits.maxTotalBytes = 8u << 20;
+    x.limits.maxMembers = 512;
+    x.limits.ratioFloor = 1u << 20;
+    x.onMessage = [](qv::ArchiveExtractor&, int code, const std::string& text) {
         if (code < 0 || code > qv::ArchiveExtractor::kWriteFailed)
             fail("unknown message code", std::to_string(code));
         if (text.empty())
             fail("empty message", std::to_string(code));
     };
-    x.ExtractAll();
-    if (checkAndEmpty(scratch.out) > x.Limits.maxTotalBytes)
+    x.extractAll();
+    if (checkAndEmpty(scratch.out) > x.limits.maxTotalBytes)
         fail("more bytes written than allowed", "");
     if (!isEmpty(scratch.outside) || !isEmpty(scratch.base.path() + "out/../outside/"))
         fail("wrote outside the folder", "");

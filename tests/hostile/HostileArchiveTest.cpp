@@ -31,6 +31,23 @@ V entries(const std::string& folder)
     return names;
 }
 
+// The files below a folder (paths relative to it, sorted), entering no link.
+V filesBelow(const std::string& folder, const std::string& prefix = "")
+{
+    V names;
+    for (const std::string& name : entries(folder + prefix)) {
+        struct stat st {};
+        if (::lstat((folder + prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            const V inner = filesBelow(folder, prefix + name + "/");
+            names.insert(names.end(), inner.begin(), inner.end());
+        } else {
+            names.push_back(prefix + name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 struct Extraction {
     std::vector<int> codes; // problem codes reported, in order
     V files;                // what the output folder holds afterwards
@@ -52,18 +69,18 @@ protected:
         fs::remove_all(out);
         fs::create_directory(out);
         qv::ArchiveExtractor x;
-        x.ZipFilename = zip;
-        x.ExtrBaseDir = out;
-        x.Password = "quembrastolvin";
-        x.Limits = limits;
+        x.archive = zip;
+        x.destination = out;
+        x.password = "quembrastolvin";
+        x.limits = limits;
         Extraction e;
-        x.OnMessage = [&](qv::ArchiveExtractor&, int code, const std::string& text) {
+        x.onMessage = [&](qv::ArchiveExtractor&, int code, const std::string& text) {
             EXPECT_FALSE(text.empty());
             if (code != qv::ArchiveExtractor::kInfo)
                 e.codes.push_back(code);
         };
-        x.ExtractAll();
-        e.files = entries(out);
+        x.extractAll();
+        e.files = filesBelow(out);
         for (const auto& f : e.files) {
             struct stat st {};
             EXPECT_EQ(::lstat((out + f).c_str(), &st), 0);
@@ -102,13 +119,13 @@ TEST_F(HostileArchive, MemberNamesInEverySpellingLandInsideTheFolderOrNowhere)
     } cases[] = {
         {"../x1.txt", "x1.txt"},
         {"../../../../../../../../../x2.txt", "x2.txt"},
-        {"/etc/x3.txt", "x3.txt"},
+        {"/etc/x3.txt", "etc/x3.txt"},
         {"//x4.txt", "x4.txt"},
         {"\\x5.txt", "x5.txt"},
         {"..\\..\\x6.txt", "x6.txt"},
-        {"a/./x7.txt", "x7.txt"},
+        {"a/./x7.txt", "a/x7.txt"},
         {"./x8.txt", "x8.txt"},
-        {"C:\\Windows\\x9.txt", "x9.txt"},
+        {"C:\\Windows\\x9.txt", "C:/Windows/x9.txt"},
         {"a/b\\..\\..\\..\\x10.txt", "x10.txt"},
         {"...", "..."},
         {"name\nwith newline", "name\nwith newline"},
@@ -159,9 +176,20 @@ TEST_F(HostileArchive, LinkMembersAreNeverCreatedAndTheirTargetsNeverTouched)
     EXPECT_EQ(e.files, V{"same.txt"});
     EXPECT_EQ(qvtest::readFile(out + "same.txt"), "mine");
     EXPECT_EQ(qvtest::readFile(target), "keep");
+    // A link planted where a member's folder goes is never entered.
+    const std::string planted = zip({{"sub/in.txt", "x"}, {"after.txt", "x"}});
+    fs::remove_all(out);
+    fs::create_directory(out);
+    fs::create_directory_symlink(outside.path(), out + "sub");
+    qv::ArchiveExtractor x;
+    x.archive = planted;
+    x.destination = out;
+    x.extractAll();
+    EXPECT_EQ(entries(outside.path()), V{"target.txt"});
+    EXPECT_EQ(qvtest::readFile(out + "after.txt"), "x");
 }
 
-TEST_F(HostileArchive, DuplicateNamesLeaveTheLastMember)
+TEST_F(HostileArchive, DuplicateNamesLeaveTheLastMemberAndFoldersKeepTheirOwn)
 {
     const struct {
         std::vector<ZipMember> members;
@@ -170,9 +198,12 @@ TEST_F(HostileArchive, DuplicateNamesLeaveTheLastMember)
         std::string content; // of the first file listed
     } cases[] = {
         {{{"d1.txt", "first"}, {"d2.txt", "second"}}, "d2.txt", "d1.txt", {"d1.txt"}, "second"},
-        {{{"x/d.txt", "first"}, {"y/d.txt", "second"}}, "", "", {"d.txt"}, "second"},
+        {{{"x/d.txt", "first"}, {"y/d.txt", "second"}}, "", "", {"x/d.txt", "y/d.txt"}, "first"},
         {{{"../d.txt", "first"}, {"d.txt", "second"}, {"/d.txt", "third"}}, "", "", {"d.txt"}, "third"},
         {{{"D.txt", "upper"}, {"d.txt", "lower"}}, "", "", {"D.txt", "d.txt"}, "upper"},
+        // A file and a folder of one name: whichever comes first stays.
+        {{{"a", "file"}, {"a/b.txt", "inside"}}, "", "", {"a"}, "file"},
+        {{{"a/b.txt", "inside"}, {"a", "file"}}, "", "", {"a/b.txt"}, "inside"},
     };
     for (const auto& c : cases) {
         const Extraction e = extract(c.from.empty() ? zip(c.members) : zipRenamed(c.members, c.from, c.to));
@@ -350,14 +381,14 @@ TEST_F(HostileArchiveRun, LinksPlantedInTheTemporaryFolderAreNeverFollowed)
         fs::remove(temp.path() + "link");
         fs::create_directory_symlink(outside.path(), temp.path() + "link");
         qv::ArchiveExtractor x;
-        x.ZipFilename = dir.path() + "p.zip";
-        x.ExtrBaseDir = base;
+        x.archive = dir.path() + "p.zip";
+        x.destination = base;
         std::vector<int> codes;
-        x.OnMessage = [&](qv::ArchiveExtractor&, int code, const std::string&) {
+        x.onMessage = [&](qv::ArchiveExtractor&, int code, const std::string&) {
             if (code != qv::ArchiveExtractor::kInfo)
                 codes.push_back(code);
         };
-        x.ExtractAll();
+        x.extractAll();
         EXPECT_EQ(codes, std::vector<int>{qv::ArchiveExtractor::kWriteFailed}) << base;
         EXPECT_EQ(qvtest::readFile(keep), "keep") << base;
     }

@@ -65,11 +65,11 @@ TEST_F(ArchiveTest, MembersAreFoundListedAndNamedAfterTheirArchive)
                                               {"deep/er/c.bin", std::string("\x01needle", 7)}});
     dir.write("plain.txt", "needle\n");
     ASSERT_TRUE(run("needle"));
-    ASSERT_EQ(brief(), (V{"plain.txt|1|T", "a.txt|2|T", "c.bin|1|B"}));
-    const qv::FileRow& a = rows()[1];
+    ASSERT_EQ(brief(), (V{"plain.txt|1|T", "deep/er/c.bin|1|B", "folder/a.txt|2|T"}));
+    const qv::FileRow& a = rows()[2];
     EXPECT_EQ(a.folder, dir.path() + "docs.zip");
     // Each archive has a folder of its own, named like the archive.
-    EXPECT_EQ(a.extractedCopy, temp->path() + "1/docs.zip/a.txt");
+    EXPECT_EQ(a.extractedCopy, temp->path() + "1/docs.zip/folder/a.txt");
     EXPECT_EQ(a.fullPath(), a.extractedCopy);
     EXPECT_EQ(last.out.summary.extractionFolders, V{temp->path() + "1/"});
     EXPECT_EQ(last.out.summary.archives, V{dir.path() + "docs.zip"});
@@ -79,7 +79,7 @@ TEST_F(ArchiveTest, MembersAreFoundListedAndNamedAfterTheirArchive)
     ASSERT_EQ(listing.lines.size(), 2U);
     EXPECT_EQ(listing.lines[0].text, "one needle");
     EXPECT_EQ(listing.lines[1].line, 3U);
-    EXPECT_EQ(qv::MatchesLabel(a), "Matches in: a.txt (in " + dir.path() + "docs.zip)");
+    EXPECT_EQ(qv::MatchesLabel(a), "Matches in: folder/a.txt (in " + dir.path() + "docs.zip)");
 }
 
 TEST_F(ArchiveTest, TheArchivePhaseUsesTheMasksWithoutTheExtraZipMask)
@@ -90,12 +90,21 @@ TEST_F(ArchiveTest, TheArchivePhaseUsesTheMasksWithoutTheExtraZipMask)
     EXPECT_EQ(brief(), (V{"c.txt|1|T", "a.txt|1|T"}));
 }
 
-TEST_F(ArchiveTest, SameNamedMembersInTwoFoldersLeaveTheLastOne)
+TEST_F(ArchiveTest, MembersKeepTheirFoldersAndDatesAndEachArchiveIsSearchedOnce)
 {
-    qvtest::makeZip(dir.path() + "d.zip", {{"one/same.txt", "first needle"}, {"two/same.txt", "second needle"}});
-    run("needle");
-    ASSERT_EQ(rows().size(), 1U);
-    EXPECT_EQ(qvtest::readFile(rows()[0].extractedCopy), "second needle");
+    ZipMember old("one/same.txt", "first needle\nneedle\n");
+    old.modified = 981173106; // 3 February 2001, 04:05:06 UTC
+    qvtest::makeZip(dir.path() + "d.zip", {old, {"two/same.txt", "second needle"}, {"same.txt", "top needle"}});
+    // "*" meets the archive through the user's mask and the added archive mask alike.
+    run("needle", "*");
+    ASSERT_EQ(brief(), (V{"same.txt|1|T", "one/same.txt|2|T", "two/same.txt|1|T"}));
+    EXPECT_EQ(last.out.summary.archives, V{dir.path() + "d.zip"});
+    EXPECT_EQ(rows()[1].folder, dir.path() + "d.zip");
+    EXPECT_EQ(rows()[1].extractedCopy, temp->path() + "1/d.zip/one/same.txt");
+    EXPECT_EQ(qvtest::readFile(rows()[2].extractedCopy), "second needle");
+    EXPECT_EQ(qv::MatchesLabel(rows()[1]), "Matches in: one/same.txt (in " + dir.path() + "d.zip)");
+    // The date the archive stored (to its two seconds), not the time of extraction.
+    EXPECT_NEAR(static_cast<double>(rows()[1].modified), 981173106.0, 2.0);
 }
 
 TEST_F(ArchiveTest, TwoArchivesOfOneNameKeepTheirMembersApart)
@@ -182,7 +191,7 @@ TEST_F(ArchiveTest, TraversalNamesAndLinksStayInsideTheFolder)
                      {"dir/", ""},
                      {"link.txt", outside.path() + "target.txt", ZipMember::Encryption::None, "", true}});
     run("needle");
-    EXPECT_EQ(extracted(), (V{"1/evil.zip/escape1.txt", "1/evil.zip/escape2.txt", "1/evil.zip/escape3.txt"}));
+    EXPECT_EQ(extracted(), (V{"1/evil.zip/escape1.txt", "1/evil.zip/escape3.txt", "1/evil.zip/etc/escape2.txt"}));
     EXPECT_FALSE(fs::exists(outside.path() + "target.txt"));
     EXPECT_FALSE(fs::exists(dir.path() + "../escape1.txt"));
     EXPECT_EQ(rows().size(), 3U);
@@ -291,43 +300,44 @@ TEST(ArchiveExtractor, BombsByRatioAndSizeAreErrorsAndLeaveNoPartialFile)
     qvtest::makeZip(dir.path() + "bomb.zip", {{"zeros.bin", std::string(8u << 20, '\0')}, {"after.txt", "x"}});
     const std::string out = dir.mkdir("out");
     qv::ArchiveExtractor x;
-    x.ZipFilename = dir.path() + "bomb.zip";
-    x.ExtrBaseDir = out;
-    x.Limits.ratioFloor = 1u << 20;
-    x.Limits.maxRatio = 100;
+    x.archive = dir.path() + "bomb.zip";
+    x.destination = out;
+    x.limits.ratioFloor = 1u << 20;
+    x.limits.maxRatio = 100;
     std::vector<int> codes;
-    x.OnMessage = [&](qv::ArchiveExtractor& s, int code, const std::string&) {
+    x.onMessage = [&](qv::ArchiveExtractor& s, int code, const std::string&) {
         if (code != 0) {
             codes.push_back(code);
-            s.AbortRequested = true;
+            s.abortRequested = true;
         }
     };
-    x.ExtractAll();
+    x.extractAll();
     EXPECT_EQ(codes, std::vector<int>{qv::ArchiveExtractor::kTooLarge});
     EXPECT_FALSE(fs::exists(out + "zeros.bin"));
     EXPECT_FALSE(fs::exists(out + "after.txt")); // aborted
     codes.clear();
-    x.Limits = qv::ExtractLimits{};
-    x.Limits.maxTotalBytes = 1u << 20;
-    x.ExtractAll();
+    x.limits = qv::ExtractLimits{};
+    x.limits.maxTotalBytes = 1u << 20;
+    x.extractAll();
     EXPECT_EQ(codes, std::vector<int>{qv::ArchiveExtractor::kTooLarge});
     codes.clear();
-    x.Limits = qv::ExtractLimits{};
-    x.Limits.maxMembers = 1;
-    x.ExtractAll();
+    x.limits = qv::ExtractLimits{};
+    x.limits.maxMembers = 1;
+    x.extractAll();
     EXPECT_EQ(codes, std::vector<int>{qv::ArchiveExtractor::kTooLarge});
 }
 
-TEST(ArchiveExtractor, MemberNamesAreCutToTheirLastPart)
+TEST(ArchiveExtractor, MemberPathsStayInsideTheDestination)
 {
     using X = qv::ArchiveExtractor;
-    EXPECT_EQ(X::MemberFileName("a/b/c.txt"), "c.txt");
-    EXPECT_EQ(X::MemberFileName("a\\b\\c.txt"), "c.txt");
-    EXPECT_EQ(X::MemberFileName("../../x"), "x");
-    EXPECT_EQ(X::MemberFileName("/abs"), "abs");
-    EXPECT_EQ(X::MemberFileName("a/.."), "");
-    EXPECT_EQ(X::MemberFileName("."), "");
-    EXPECT_EQ(X::MemberFileName("dir/"), "");
+    EXPECT_EQ(X::MemberPath("a/b/c.txt"), (V{"a", "b", "c.txt"}));
+    EXPECT_EQ(X::MemberPath("a\\b\\c.txt"), (V{"a", "b", "c.txt"}));
+    EXPECT_EQ(X::MemberPath("../../x"), V{"x"});
+    EXPECT_EQ(X::MemberPath("a/../../b/./c"), (V{"b", "c"}));
+    EXPECT_EQ(X::MemberPath("/abs//x"), (V{"abs", "x"}));
+    EXPECT_EQ(X::MemberPath("a/.."), V{});
+    EXPECT_EQ(X::MemberPath("."), V{});
+    EXPECT_EQ(X::MemberPath("dir/"), V{});
 }
 
 } // namespace

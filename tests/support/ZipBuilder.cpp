@@ -31,6 +31,8 @@ void makeZip(const std::string& path, const std::vector<ZipMember>& members)
                 throw std::runtime_error("encryption not supported");
             }
         }
+        if (m.modified != 0)
+            zip_file_set_mtime(za, static_cast<zip_uint64_t>(idx), static_cast<time_t>(m.modified), 0);
         if (m.symlink)
             zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(idx), 0, ZIP_OPSYS_UNIX,
                                              static_cast<zip_uint32_t>(S_IFLNK | 0777) << 16);

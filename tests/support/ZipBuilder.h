@@ -20,6 +20,7 @@ struct ZipMember {
     std::string password;
     bool symlink; // stored as a Unix link whose target is `content`
     bool stored;  // no compression
+    long long modified = 0; // the stored date, seconds since the epoch; 0: now
 };
 
 // Writes a Zip archive with libzip; throws when libzip refuses.

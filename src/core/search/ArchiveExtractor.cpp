@@ -8,6 +8,8 @@
 #include <vector>
 #include <zip.h>
 
+#include "platform/UniqueFd.h"
+
 namespace qv {
 namespace {
 
@@ -29,14 +31,6 @@ struct MemberHandle {
     }
 };
 
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 bool isLink(zip_t* za, zip_uint64_t index)
 {
@@ -63,66 +57,100 @@ bool writeAll(int fd, const char* data, std::size_t size)
 
 } // namespace
 
-std::string ArchiveExtractor::MemberFileName(const std::string& stored)
+std::vector<std::string> ArchiveExtractor::MemberPath(const std::string& stored)
 {
-    const auto cut = stored.find_last_of("/\\");
-    std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-    if (name.empty() || name == "." || name == "..")
-        return {};
-    return name;
+    std::vector<std::string> parts;
+    std::string part;
+    const auto endPart = [&] {
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        part.clear();
+    };
+    for (char c : stored) {
+        if (c == '/' || c == '\\')
+            endPart();
+        else
+            part += c;
+    }
+    // A name ending in a separator, "." or ".." names a folder: its folders are made for its members.
+    const bool folderEntry = part.empty() || part == "." || part == "..";
+    endPart();
+    if (folderEntry)
+        parts.clear();
+    return parts;
 }
 
 void ArchiveExtractor::message(int code, const std::string& text)
 {
-    if (OnMessage && (code != kInfo || Verbose))
-        OnMessage(*this, code, text);
+    if (onMessage && (code != kInfo || verbose))
+        onMessage(*this, code, text);
 }
 
-void ArchiveExtractor::ExtractAll()
+namespace {
+
+// The member's folders inside the destination, made as needed and entered without following
+// any link; an invalid descriptor when one cannot be.
+platform::UniqueFd enterFolders(int base, const std::vector<std::string>& path)
 {
-    AbortRequested = false;
+    platform::UniqueFd dir(::dup(base));
+    for (std::size_t k = 0; k + 1 < path.size() && dir; ++k) {
+        ::mkdirat(dir.get(), path[k].c_str(), 0700);
+        dir = platform::UniqueFd(::openat(dir.get(), path[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    return dir;
+}
+
+} // namespace
+
+void ArchiveExtractor::extractAll()
+{
+    abortRequested = false;
     int err = 0;
-    ArchiveHandle archive;
-    archive.za = zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err);
-    if (archive.za == nullptr) {
+    ArchiveHandle zip;
+    zip.za = zip_open(archive.c_str(), ZIP_RDONLY, &err);
+    if (zip.za == nullptr) {
         zip_error_t ze;
         zip_error_init_with_code(&ze, err);
-        message(kOpenFailed, ZipFilename + ": " + zip_error_strerror(&ze));
+        message(kOpenFailed, archive + ": " + zip_error_strerror(&ze));
         zip_error_fini(&ze);
         return;
     }
-    Fd base;
-    // Without its trailing slashes, so that O_NOFOLLOW refuses a base folder that is a link.
-    std::string basePath = ExtrBaseDir;
+    // Without its trailing slashes, so that O_NOFOLLOW refuses a destination that is a link.
+    std::string basePath = destination;
     while (basePath.size() > 1 && basePath.back() == '/')
         basePath.pop_back();
-    base.fd = ::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (base.fd < 0) {
-        message(kWriteFailed, ExtrBaseDir + ": " + std::strerror(errno));
+    const platform::UniqueFd base(::open(basePath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!base) {
+        message(kWriteFailed, destination + ": " + std::strerror(errno));
         return;
     }
-    const zip_int64_t count = zip_get_num_entries(archive.za, 0);
-    if (count < 0 || static_cast<std::uint64_t>(count) > Limits.maxMembers) {
-        message(kTooLarge, ZipFilename + ": too many members");
+    const zip_int64_t count = zip_get_num_entries(zip.za, 0);
+    if (count < 0 || static_cast<std::uint64_t>(count) > limits.maxMembers) {
+        message(kTooLarge, archive + ": too many members");
         return;
     }
     std::uint64_t written = 0;
     std::vector<char> buffer(std::size_t{256} << 10);
-    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count) && !AbortRequested && !Stop.stop_requested(); ++i) {
+    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count) && !abortRequested && !stop.stop_requested(); ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
-        if (zip_stat_index(archive.za, i, 0, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0) {
-            message(kMemberFailed, ZipFilename + ": " + zip_strerror(archive.za));
+        if (zip_stat_index(zip.za, i, 0, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0) {
+            message(kMemberFailed, archive + ": " + zip_strerror(zip.za));
             continue;
         }
         const std::string stored = st.name;
         if (!stored.empty() && (stored.back() == '/' || stored.back() == '\\'))
             continue; // a folder entry
-        const std::string name = MemberFileName(stored);
-        if (name.empty() || isLink(archive.za, i)) {
+        const std::vector<std::string> path = MemberPath(stored);
+        if (path.empty() || path.size() > limits.maxDepth || isLink(zip.za, i)) {
             message(kInfo, "skipped: " + stored);
             continue;
         }
+        const std::string& name = path.back();
         message(kInfo, "extracting: " + stored);
         MemberHandle member;
         const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE;
@@ -131,16 +159,25 @@ void ArchiveExtractor::ExtractAll()
             message(kMemberFailed, stored + ": encryption method not supported");
             continue;
         }
-        member.zf = encrypted ? zip_fopen_index_encrypted(archive.za, i, 0, Password.c_str()) : zip_fopen_index(archive.za, i, 0);
+        member.zf = encrypted ? zip_fopen_index_encrypted(zip.za, i, 0, password.c_str()) : zip_fopen_index(zip.za, i, 0);
         if (member.zf == nullptr) {
-            message(kMemberFailed, stored + ": " + zip_strerror(archive.za));
+            message(kMemberFailed, stored + ": " + zip_strerror(zip.za));
             continue;
         }
-        // Whatever stands under that name goes (a planted link included, never its target).
-        ::unlinkat(base.fd, name.c_str(), 0);
-        Fd out;
-        out.fd = ::openat(base.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out.fd < 0) {
+        const platform::UniqueFd folder = enterFolders(base.get(), path);
+        if (!folder) {
+            // A member's folder that is a file or a link of another member: it cannot be kept.
+            message(kInfo, "skipped: " + stored);
+            continue;
+        }
+        // Whatever stands under that name goes (a planted link included, never its target); a
+        // folder of members before it stays, and this member cannot be kept.
+        if (::unlinkat(folder.get(), name.c_str(), 0) != 0 && errno == EISDIR) {
+            message(kInfo, "skipped: " + stored);
+            continue;
+        }
+        const platform::UniqueFd out(::openat(folder.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out) {
             message(kWriteFailed, stored + ": " + std::strerror(errno));
             continue;
         }
@@ -148,7 +185,7 @@ void ArchiveExtractor::ExtractAll()
         std::uint64_t memberBytes = 0;
         bool failed = false;
         for (;;) {
-            if (Stop.stop_requested()) {
+            if (stop.stop_requested()) {
                 failed = true;
                 break;
             }
@@ -162,20 +199,27 @@ void ArchiveExtractor::ExtractAll()
             }
             memberBytes += static_cast<std::uint64_t>(n);
             written += static_cast<std::uint64_t>(n);
-            if (written > Limits.maxTotalBytes ||
-                (memberBytes > Limits.ratioFloor && memberBytes / (compressed + 1) > Limits.maxRatio)) {
+            if (written > limits.maxTotalBytes ||
+                (memberBytes > limits.ratioFloor && memberBytes / (compressed + 1) > limits.maxRatio)) {
                 message(kTooLarge, stored + ": unpacks to more than this archive may hold");
                 failed = true;
                 break;
             }
-            if (!writeAll(out.fd, buffer.data(), static_cast<std::size_t>(n))) {
+            if (!writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n))) {
                 message(kWriteFailed, stored + ": " + std::strerror(errno));
                 failed = true;
                 break;
             }
         }
-        if (failed)
-            ::unlinkat(base.fd, name.c_str(), 0); // no partial output
+        if (failed) {
+            ::unlinkat(folder.get(), name.c_str(), 0); // no partial output
+            continue;
+        }
+        // The member keeps the date the archive stored for it.
+        if ((st.valid & ZIP_STAT_MTIME) != 0) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {st.mtime, 0}};
+            ::futimens(out.get(), times);
+        }
     }
 }
 

@@ -10,7 +10,7 @@ enum class FileType { Text, Binary };
 // One file with matches, as a search found it. The texts the list, the reports and qvsearch show
 // for it are made where they are shown (RowTexts.h).
 struct FileRow {
-    std::string name;          // without its folder
+    std::string name;          // without its folder; an archive member's path inside the archive
     std::string folder;        // ending in "/"; for an archive member, the archive's full path
     std::uint64_t matches = 0; // matching lines of a text file, matches of a binary file
     FileType type = FileType::Text;

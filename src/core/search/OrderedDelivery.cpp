@@ -66,7 +66,7 @@ void OrderedDelivery::deliver(std::unique_lock<std::mutex>& lock)
                 ++counts_.filesWithMatches;
                 counts_.totalMatches += o.row->matches;
             }
-            if (o.archive)
+            if (o.archive && archivesMet_.insert(o.path).second)
                 counts_.archives.push_back(o.path);
             ready.push_back(std::move(o));
             waiting_.pop_front();

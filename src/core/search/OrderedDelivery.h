@@ -11,6 +11,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace qv {
@@ -71,6 +72,9 @@ private:
     std::uint64_t delivered_ = 0; // numbers below this have reached the sink
     bool delivering_ = false;     // one thread hands outcomes on at a time
     RunSummary counts_;
+    // Archives already met: two walks (the user's mask and the added archive mask) may both
+    // reach one, and it is searched once.
+    std::unordered_set<std::string> archivesMet_;
 };
 
 } // namespace qv

@@ -172,7 +172,7 @@ void SearchRun::run()
     }
     const auto startTime = std::chrono::steady_clock::now();
 
-    std::string archive; // the archive whose folder is being walked
+    std::shared_ptr<const ArchiveSource> archive; // the archive whose folder is being walked
     TreeWalker walker(stop);
     const SearchRequest& request = setup_.request;
     const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
@@ -190,7 +190,7 @@ void SearchRun::run()
     };
     if (request.SearchListed) {
         for (const FileRow& row : setup_.listedRows)
-            walker.walk(row.extractedCopy.empty() ? row.folder : folderOf(row.extractedCopy), row.name, request.InclSub);
+            walker.walk(row.extractedCopy.empty() ? row.folder : folderOf(row.extractedCopy), fileNameOf(row.name), request.InclSub);
     } else {
         for (const std::string& folder : setup_.targets.folders)
             for (const std::string& mask : masks)
@@ -225,17 +225,17 @@ void SearchRun::run()
         } else {
             extractionFolders.push_back(folders->second);
             ArchiveExtractor extractor;
-            extractor.ZipFilename = path;
-            extractor.ExtrBaseDir = folders->first;
-            extractor.Password = kArchivePassword;
-            extractor.Stop = stop;
-            extractor.OnMessage = [&problem](ArchiveExtractor& sender, int code, const std::string& text) {
+            extractor.archive = path;
+            extractor.destination = folders->first;
+            extractor.password = kArchivePassword;
+            extractor.stop = stop;
+            extractor.onMessage = [&problem](ArchiveExtractor& sender, int code, const std::string& text) {
                 if (code == ArchiveExtractor::kInfo)
                     return;
                 problem = text;
-                sender.AbortRequested = true;
+                sender.abortRequested = true;
             };
-            extractor.ExtractAll();
+            extractor.extractAll();
         }
         if (stop.stop_requested())
             break;
@@ -247,10 +247,10 @@ void SearchRun::run()
             delivery.complete(numbered++, std::move(error));
             continue;
         }
-        archive = path;
+        archive = std::make_shared<const ArchiveSource>(ArchiveSource{path, folders->first});
         for (const std::string& mask : memberMasks)
             walker.walk(folders->first, mask, true);
-        archive.clear();
+        archive.reset();
     }
     finishQueued();
     queue.close();

@@ -184,8 +184,8 @@ void SearchWorker::searchFile(FileJob job)
     // second name, a second walk) and is asked once such paths may have been taken; extracted
     // members never go through it (extraction may replace files).
     const bool hardLinked = file->LinkCount() > 1;
-    const bool memoize = job.archive.empty() && (job.linked || hardLinked);
-    const bool askMemo = job.archive.empty() && (job.mayRecur || hardLinked);
+    const bool memoize = !job.archive && (job.linked || hardLinked);
+    const bool askMemo = !job.archive && (job.mayRecur || hardLinked);
     const auto known = askMemo ? shared_.memo.find(file->Id(), file->Size(), file->ChangeStamp()) : std::nullopt;
     if (!known && !file->ReadFirstBlock(first_))
         return passOver();
@@ -283,13 +283,16 @@ void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
             const FileJob& job = found.job;
             const std::string path = job.path.empty() ? job.folder->path + job.name : job.path;
             FileRow row;
-            row.name = fileNameOf(path);
-            row.folder = job.archive.empty() ? folderOf(path) : job.archive;
+            // A member is named by its path inside the archive: two of one name in different
+            // folders of it stay apart.
+            const bool member = job.archive && path.starts_with(job.archive->folder);
+            row.name = member ? path.substr(job.archive->folder.size()) : fileNameOf(path);
+            row.folder = member ? job.archive->path : folderOf(path);
             row.matches = count;
             row.type = found.type;
             row.size = found.size;
             row.modified = found.modified;
-            row.extractedCopy = job.archive.empty() ? std::string() : path;
+            row.extractedCopy = member ? path : std::string();
             if (lister_)
                 out.lines = lister_->list(row).lines;
             out.row = std::move(row);

@@ -17,13 +17,20 @@
 
 namespace qv {
 
+// An archive whose extracted members are being searched, and the folder they are in (ending in
+// "/"): a member's row names it by its path below that folder.
+struct ArchiveSource {
+    std::string path;
+    std::string folder;
+};
+
 // One file the walk found, numbered in walk order.
 struct FileJob {
     std::uint64_t seq = 0;
     std::shared_ptr<const OpenFolder> folder; // null: `path` is opened as it stands
     std::string name;                         // in `folder`
     std::string path;                         // the whole path; made by the searcher for a walk's file
-    std::string archive;                      // the archive a member was extracted from
+    std::shared_ptr<const ArchiveSource> archive; // for an archive member
     bool mayRecur = false;                    // the run may have reached this file by another path
     bool linked = false;                      // reached through a link: another path may reach it too
 };
@@ -35,7 +42,7 @@ struct FileRun {
     std::shared_ptr<const OpenFolder> folder;
     std::vector<std::string> names;
     std::string path; // without a folder: the one file
-    std::string archive;
+    std::shared_ptr<const ArchiveSource> archive;
     bool mayRecur = false;
     bool linked = false;
 
