@@ -53,7 +53,7 @@ FileRow row(std::string name, std::string dir, const std::string& matches, const
             const std::string& size = "1234", const std::string& date = "09/12/2026  11:04")
 {
     return FileRow{std::move(name), std::move(dir), std::stoull(matches), type == "B" ? qv::FileType::Binary : qv::FileType::Text,
-                   std::stoull(size), static_cast<std::int64_t>(kDates.Parse(date)), ""};
+                   std::stoull(size), static_cast<std::int64_t>(kDates.Parse(date).value()), ""};
 }
 
 // A match line from its number ("" for a binary file's match) and text.

@@ -69,14 +69,14 @@ TEST_F(DateTimeFormatTest, ReadBackGivesTheSameMinute)
     }
 }
 
-TEST_F(DateTimeFormatTest, UnreadableTextsAreJanuaryFirst1980)
+TEST_F(DateTimeFormatTest, DatesBefore1980AreWrittenAsTheyAreAndBadTextsReadAsNone)
 {
     const LocaleInfo us = locale("M/d/yyyy", true, "/", ":");
     const qv::DateTimeFormat f(qv::ChooseDateTimeFormat(us, ""), us);
-    const std::time_t unknown = qv::DateTimeFormat::UnknownDate();
-    EXPECT_EQ(f.Format(unknown), "01/01/1980  12:00am");
+    EXPECT_EQ(f.Format(at(1969, 7, 20, 20, 17)), "07/20/1969  8:17pm");
+    EXPECT_EQ(f.Parse(f.Format(at(1969, 7, 20, 20, 17))), at(1969, 7, 20, 20, 17));
     for (const char* bad : {"", "garbage", "13/45/2001  2:07pm", "03/05/2001", "03/05/2001  2:07", "03/05/2001  2:07xm"})
-        EXPECT_EQ(f.Parse(bad), unknown) << bad;
+        EXPECT_EQ(f.Parse(bad), std::nullopt) << bad;
 }
 
 TEST_F(DateTimeFormatTest, AnOtherFirstLetterKeepsTheFormerChoice)
@@ -87,6 +87,8 @@ TEST_F(DateTimeFormatTest, AnOtherFirstLetterKeepsTheFormerChoice)
     const LocaleInfo oddTwelve = locale("gggg", true, "/", ":");
     const std::string chosen = qv::ChooseDateTimeFormat(oddTwelve, "");
     EXPECT_EQ(chosen, "am/pm");
+    EXPECT_EQ(qv::ChooseDateTimeFormat(oddTwelve, qv::ChooseDateTimeFormat(oddTwelve, "dd/mm/yyyy  h:mm")), "dd/mm/yyyy  h:mmam/pm");
+    EXPECT_EQ(qv::ChooseDateTimeFormat(odd, "dd/mm/yyyy  h:mmam/pm"), "dd/mm/yyyy  h:mm");
     EXPECT_EQ(qv::DateTimeFormat(chosen, oddTwelve).Format(at(2001, 3, 5, 14, 7)), "2001/03/05  2:07pm");
 }
 

@@ -204,12 +204,14 @@ TEST_F(SearchRunTest, AFileReachedThroughALinkIsListedUnderBothPaths)
     EXPECT_EQ(got.out.summary.filesSearched, 2U);
 }
 
-TEST_F(SearchRunTest, UnreadableDatesAreJanuaryFirst1980)
+TEST_F(SearchRunTest, DatesBefore1980AreKeptAsTheyAre)
 {
-    const std::string path = dir.write("old.txt", "needle\n");
-    struct timespec times[2] = {{0, 0}, {0, 0}}; // the epoch: no usable last-write date
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    EXPECT_EQ(run(request("needle")).out.rows.at(0).modified, qv::DateTimeFormat::UnknownDate());
+    for (const long long when : {0LL, -14182940LL}) { // the epoch; 20 July 1969, 20:17 UTC
+        const std::string path = dir.write("old.txt", "needle\n");
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        EXPECT_EQ(run(request("needle")).out.rows.at(0).modified, when);
+    }
 }
 
 // A tree with something of everything: text and binary files, links to files and folders, an

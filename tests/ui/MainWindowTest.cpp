@@ -1,5 +1,6 @@
 // The main window driven as a user drives it (offscreen): inputs, runs, lists, start folders.
 #include "search/DateTimeFormat.h"
+#include "platform/SystemLocale.h"
 #include "window/FileResultModel.h"
 #include "widgets/HintSwitch.h"
 #include "store/PreferenceSet.h"
@@ -113,7 +114,7 @@ TEST_F(WindowFixture, ColumnSortsAlternateAcrossColumns)
     EXPECT_EQ(names(*w), (V{"C.txt", "b.txt", "a.txt"}));
 }
 
-TEST_F(WindowFixture, DatesSortAsDatesAcrossAYear)
+TEST_F(WindowFixture, DatesShowTheirRealTimeInOneFormatAndSortAsTimes)
 {
     const auto setTime = [](const std::string& path, int year, int month, int day) {
         std::tm tm{};
@@ -122,16 +123,31 @@ TEST_F(WindowFixture, DatesSortAsDatesAcrossAYear)
         tm.tm_mday = day;
         tm.tm_hour = 12;
         tm.tm_isdst = -1;
-        const struct timespec t[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
-        ::utimensat(AT_FDCWD, path.c_str(), t, 0);
+        const std::time_t t = std::mktime(&tm);
+        const struct timespec times[2] = {{t, 0}, {t, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        return t;
     };
     setTime(dir.write("new.txt", "x"), 2020, 1, 2);
     setTime(dir.write("old.txt", "x"), 2019, 12, 31);
     setTime(dir.write("mid.txt", "x"), 2019, 2, 1);
-    auto w = openOnFolder();
+    const std::time_t moon = setTime(dir.write("moon.txt", "x"), 1969, 7, 20);
+    const std::string epoch = dir.write("epoch.txt", "x");
+    const struct timespec zero[2] = {{0, 0}, {0, 0}};
+    ::utimensat(AT_FDCWD, epoch.c_str(), zero, 0);
+    // Never shown, so never activated: the search still writes dates in the regional format.
+    auto w = open({QString::fromStdString(dir.path())}, QRect(0, 0, 1280, 1024), false);
     search(*w, "x");
     emit w->lstFiles1->header()->sectionClicked(qv::FileResultModel::DateTimeColumn);
-    EXPECT_EQ(names(*w), (V{"mid.txt", "old.txt", "new.txt"}));
+    EXPECT_EQ(names(*w), (V{"moon.txt", "epoch.txt", "mid.txt", "old.txt", "new.txt"}));
+    const auto locale = qv::platform::SystemLocaleInfo();
+    const qv::DateTimeFormat shown(qv::ChooseDateTimeFormat(locale, ""), locale);
+    const auto dateOf = [&](int row) {
+        return w->files1.data(w->files1.index(row, qv::FileResultModel::DateTimeColumn), Qt::DisplayRole).toString().toStdString();
+    };
+    EXPECT_EQ(dateOf(0), shown.Format(moon));
+    EXPECT_NE(dateOf(0).find("1969"), std::string::npos);
+    EXPECT_EQ(dateOf(1), shown.Format(0));
 }
 
 TEST_F(WindowFixture, DeleteRemovesTheSelectedRowAndEmptiesTheMatchList)

@@ -22,7 +22,7 @@ namespace qvtest {
 // A main window on a private registry and a folder of its own, its messages recorded.
 class WindowFixture : public ::testing::Test {
 protected:
-    std::unique_ptr<qv::TfrmMain> open(QStringList arguments, QRect screen = QRect(0, 0, 1280, 1024))
+    std::unique_ptr<qv::TfrmMain> open(QStringList arguments, QRect screen = QRect(0, 0, 1280, 1024), bool show = true)
     {
         qv::TfrmMain::Setup setup;
         setup.arguments = std::move(arguments);
@@ -30,7 +30,8 @@ protected:
         setup.screen = screen;
         setup.registryPath = registry.path() + "registry.db";
         auto w = std::make_unique<qv::TfrmMain>(setup);
-        w->show();
+        if (show)
+            w->show();
         QApplication::processEvents();
         return w;
     }

@@ -69,6 +69,10 @@ std::string effective(const std::string& pattern)
 
 std::string ChooseDateTimeFormat(const platform::LocaleInfo& locale, std::string current)
 {
+    // The clock is the locale's as it is now: an earlier choice's "am/pm" is not kept (nor added
+    // twice when the date part stays).
+    while (current.ends_with("am/pm"))
+        current.resize(current.size() - 5);
     if (!locale.shortDatePattern.empty()) {
         switch (std::toupper(static_cast<unsigned char>(locale.shortDatePattern.front()))) {
         case 'M':
@@ -92,19 +96,6 @@ std::string ChooseDateTimeFormat(const platform::LocaleInfo& locale, std::string
 DateTimeFormat::DateTimeFormat(std::string pattern, platform::LocaleInfo locale)
     : pattern_(effective(pattern)), locale_(std::move(locale))
 {
-}
-
-std::time_t DateTimeFormat::UnknownDate()
-{
-    // Worked out once: mktime consults the time zone files every time.
-    static const std::time_t unknown = [] {
-        std::tm tm{};
-        tm.tm_year = 80;
-        tm.tm_mday = 1;
-        tm.tm_isdst = -1;
-        return std::mktime(&tm);
-    }();
-    return unknown;
 }
 
 std::string DateTimeFormat::Format(std::time_t t) const
@@ -178,11 +169,11 @@ std::optional<DateTimeFormat::Fields> DateTimeFormat::fields(std::string_view te
     return f;
 }
 
-std::time_t DateTimeFormat::Parse(std::string_view text) const
+std::optional<std::time_t> DateTimeFormat::Parse(std::string_view text) const
 {
     const auto f = fields(text);
     if (!f)
-        return UnknownDate();
+        return std::nullopt;
     std::tm tm{};
     tm.tm_isdst = -1;
     tm.tm_year = f->year - 1900;
@@ -190,14 +181,9 @@ std::time_t DateTimeFormat::Parse(std::string_view text) const
     tm.tm_mday = f->day;
     tm.tm_hour = f->hour;
     tm.tm_min = f->minute;
+    // mktime's -1 is also the last second of 1969, which no minute-exact text names.
     const std::time_t t = std::mktime(&tm);
-    return t == static_cast<std::time_t>(-1) ? UnknownDate() : t;
-}
-
-std::int64_t DateTimeFormat::SortKey(std::string_view text) const
-{
-    const Fields f = fields(text).value_or(Fields{1980, 1, 1, 0, 0});
-    return ((((static_cast<std::int64_t>(f.year) * 13 + f.month) * 32 + f.day) * 24 + f.hour) * 60) + f.minute;
+    return t == static_cast<std::time_t>(-1) ? std::nullopt : std::optional<std::time_t>(t);
 }
 
 } // namespace qv

@@ -25,13 +25,8 @@ public:
     DateTimeFormat(std::string pattern, platform::LocaleInfo locale);
 
     [[nodiscard]] std::string Format(std::time_t t) const;
-    // Seconds since the epoch of a text in this format; 1 January 1980 00:00 when unreadable.
-    [[nodiscard]] std::time_t Parse(std::string_view text) const;
-    // A number that orders texts of this format by the local date and time they show (no time
-    // zone arithmetic, so sorting many rows stays cheap); unreadable texts as 1 January 1980.
-    [[nodiscard]] std::int64_t SortKey(std::string_view text) const;
-    // 1 January 1980 00:00, local time: the date of a file whose date cannot be read.
-    static std::time_t UnknownDate();
+    // Seconds since the epoch of a text in this format; nothing when it is not one.
+    [[nodiscard]] std::optional<std::time_t> Parse(std::string_view text) const;
 
 private:
     struct Fields {

@@ -1,6 +1,5 @@
 #include "SearchWorker.h"
 
-#include "DateTimeFormat.h"
 #include "platform/FileKind.h"
 #include "platform/MappedFile.h"
 
@@ -197,7 +196,7 @@ void SearchWorker::searchFile(FileJob job)
     FoundFile found;
     found.type = type;
     found.size = file->Size();
-    found.modified = file->LastWrite() > 0 ? file->LastWrite() : DateTimeFormat::UnknownDate();
+    found.modified = file->LastWrite();
     found.id = file->Id();
     found.changeStamp = memoize ? file->ChangeStamp() : -1;
     found.job = std::move(job);

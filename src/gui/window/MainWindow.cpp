@@ -116,6 +116,9 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     state_.TempBase = tempBase_.path();
     state_.TempDirList.clear();
     state_.Preferences = PreferenceSet::Defaults();
+    // Chosen now as well as at every activation: a search started before the window was first
+    // activated writes its dates in the same format as every later one.
+    FormActivate();
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
