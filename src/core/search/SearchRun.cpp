@@ -174,6 +174,7 @@ void SearchRun::run()
 
     std::shared_ptr<const ArchiveSource> archive; // the archive whose folder is being walked
     TreeWalker walker(stop);
+    walker.onUnreadable = setup_.unreadable;
     const SearchRequest& request = setup_.request;
     const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
     // Several walks may pass the same files (two masks, the namesakes of listed files), and so

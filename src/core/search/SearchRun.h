@@ -35,6 +35,9 @@ struct RunSetup {
     // first archive is to be extracted: a run that meets none makes none.
     std::function<std::string()> temporaryFolder;
     std::vector<std::string> foldersToDelete; // extraction folders of earlier runs
+    // Told of each file or folder that could not be opened, with the error number; it is passed
+    // over either way. Called from any of the run's threads, perhaps from several at once.
+    std::function<void(const std::string& path, int error)> unreadable;
     unsigned threads = 0;            // searching threads; 0: one per core
 };
 

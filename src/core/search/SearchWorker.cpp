@@ -166,9 +166,13 @@ void SearchWorker::searchFile(FileJob job)
     const bool isZip = upperExtension(job.folder ? job.name : job.path) == ".ZIP";
     if (isZip && !setup.request.SearchZip)
         return passOver();
+    errno = 0; // stays 0 when the file opens but is no longer a plain file: not worth telling
     auto file = job.folder ? SearchFile::OpenAt(job.folder->fd.get(), job.name) : SearchFile::OpenAt(AT_FDCWD, job.path);
-    if (!file)
+    if (!file) {
+        if (errno != 0 && setup.unreadable)
+            setup.unreadable(wholePath(), errno);
         return passOver();
+    }
     const bool pseudo = job.folder ? job.folder->pseudo : platform::OnPseudoFileSystem(file->Descriptor());
     if (pseudo)
         file->LimitReads(kPseudoFileBytes);

@@ -3,6 +3,7 @@
 #include "platform/WildcardMatch.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -76,6 +77,8 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
 {
     if (stop_.stop_requested())
         return;
+    if (!fd && onUnreadable)
+        onUnreadable(path, errno); // nothing since the caller's open has changed errno
     struct stat self {};
     bool onPath = false;
     if (fd && ::fstat(fd.get(), &self) == 0) {

@@ -35,6 +35,7 @@ public:
     FileHandler onFile;           // a file that matches the mask
     FolderHandler onFolder;       // a folder is entered
     FolderHandler onFolderDone;   // a folder and everything below it are done
+    std::function<void(const std::string& path, int error)> onUnreadable; // a folder that cannot be opened
 
     explicit TreeWalker(std::stop_token stop = {}) : stop_(std::move(stop)) {}
 
