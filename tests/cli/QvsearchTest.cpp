@@ -1,10 +1,18 @@
 // qvsearch end to end: arguments, output format, exit codes.
+#include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -14,6 +22,34 @@ struct CliRun {
     std::string err;
 };
 
+// How a run is made, beyond its arguments.
+struct How {
+    std::string env;                   // assignments before the command, "TMPDIR=..."
+    std::string stdoutTo;              // where standard output goes: a file of the run's own by default
+    bool asNobody = false;             // without root's rights, so permissions apply
+};
+
+How withEnv(std::string env)
+{
+    How how;
+    how.env = std::move(env);
+    return how;
+}
+
+How outputTo(std::string redirection)
+{
+    How how;
+    how.stdoutTo = std::move(redirection);
+    return how;
+}
+
+How asNobody()
+{
+    How how;
+    how.asNobody = true;
+    return how;
+}
+
 std::string quote(const std::string& s)
 {
     std::string q = "'";
@@ -22,17 +58,33 @@ std::string quote(const std::string& s)
     return q + "'";
 }
 
-CliRun qvsearch(const qvtest::TempDir& dir, const std::vector<std::string>& args)
+// Outside the searched folders and writable by anyone: the runs' output, and a private, empty
+// registry, so the stored preferences give the defaults.
+const qvtest::TempDir& scratch()
 {
-    // A private, empty registry outside the searched folder: the stored preferences give the defaults.
-    static const qvtest::TempDir registry;
-    std::string cmd = "cd " + quote(dir.path()) + " && QUORVANE_REGISTRY=" + quote(registry.path() + "registry.db") +
+    static const qvtest::TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    return dir;
+}
+
+CliRun qvsearch(const qvtest::TempDir& dir, const std::vector<std::string>& args, const How& how = {})
+{
+    const std::string out = scratch().path() + "out", err = scratch().path() + "err", status = scratch().path() + "status";
+    for (const std::string& f : {out, err, status})
+        std::remove(f.c_str());
+    std::string cmd = "cd " + quote(dir.path()) + " && (" + how.env + " QUORVANE_REGISTRY=" + quote(scratch().path() + "registry.db") +
                       " LANG=C " + quote(QVSEARCH_PATH);
     for (const auto& a : args)
         cmd += " " + quote(a);
-    cmd += " >" + quote(dir.path() + ".out") + " 2>" + quote(dir.path() + ".err");
-    const int rc = std::system(cmd.c_str());
-    return CliRun{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, qvtest::readFile(dir.path() + ".out"), qvtest::readFile(dir.path() + ".err")};
+    // The status from inside, so that a pipe after qvsearch does not hide it.
+    cmd += " 2>" + quote(err) + "; echo $? >" + quote(status) + ")" + (how.stdoutTo.empty() ? " >" + quote(out) : " " + how.stdoutTo);
+    const auto shell = [&cmd] { return std::system(cmd.c_str()); };
+    if (how.asNobody)
+        qvtest::asNobody(shell);
+    else
+        shell();
+    const std::string code = qvtest::readFile(status);
+    return CliRun{code.empty() ? -1 : std::stoi(code), qvtest::readFile(out), qvtest::readFile(err)};
 }
 
 std::vector<std::string> fields(const std::string& line)
@@ -59,6 +111,49 @@ std::vector<std::string> outputLines(const std::string& out)
     }
     return lines;
 }
+
+// The names of the files with rows in qvsearch's output.
+std::vector<std::string> rowNames(const std::string& out)
+{
+    std::vector<std::string> names;
+    for (const std::string& line : outputLines(out))
+        if (!line.empty() && line[0] != '\t')
+            names.push_back(fields(line)[0]);
+    return names;
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Whether a file was opened, or something was made in a folder, while it was watched.
+class Watch {
+public:
+    Watch(const std::string& path, std::uint32_t events) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (fd_ < 0 || ::inotify_add_watch(fd_, path.c_str(), events) < 0)
+            ADD_FAILURE() << "cannot watch " << path;
+    }
+    ~Watch() { ::close(fd_); }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    // Whether it happened since the watch began or since last asked.
+    bool happened()
+    {
+        char events[4096];
+        bool any = false;
+        while (::read(fd_, events, sizeof events) > 0)
+            any = true;
+        return any;
+    }
+
+private:
+    int fd_;
+};
+
+const std::string kUsageAndPointer = "Usage: qvsearch [OPTION]... SEARCH-TEXT [PATH]...\nTry 'qvsearch --help' for more information.\n";
 
 TEST(Qvsearch, RowsAndMatchingLines)
 {
@@ -125,7 +220,7 @@ TEST(Qvsearch, FoldersSubfoldersMasksAndArchives)
     EXPECT_NE(r.err.find("Message: No files found"), std::string::npos);
     r = qvsearch(dir, {"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("usage: qvsearch"), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: qvsearch"), std::string::npos);
     EXPECT_EQ(qvsearch(dir, {"--bogus", "x"}).status, 2);
     EXPECT_EQ(qvsearch(dir, {"--max-matches", "many", "x"}).status, 2);
 }
@@ -156,7 +251,212 @@ TEST(Qvsearch, ExitCodes)
     EXPECT_EQ(bad.err, "Regular Expression Error: Missing \"]\" to close the \"[\" at position 2\n");
     const CliRun missing = qvsearch(dir, {"abc", "missing.txt"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "qvsearch: missing.txt: no such file or folder\n");
+    EXPECT_EQ(missing.err, "qvsearch: missing.txt: No such file or directory\n");
+}
+
+TEST(QvsearchArguments, OptionsAndOperandsInAnyOrder)
+{
+    qvtest::TempDir dir;
+    dir.write("top.txt", "needle\n");
+    dir.write("sub/deep.txt", "needle\n");
+    dir.write("sub/note.doc", "Needle\n");
+    using V = std::vector<std::string>;
+    CliRun r = qvsearch(dir, {"needle", ".", "-r"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(rowNames(r.out), (V{"top.txt", "deep.txt", "note.doc"}));
+    EXPECT_FALSE(contains(r.err, "-r")) << r.err;
+    r = qvsearch(dir, {"needle", "-s", ".", "--subdirs", "-f", "*.doc,*.txt"});
+    EXPECT_EQ(rowNames(r.out), (V{"top.txt", "deep.txt"}));
+    // Values after "=" or as the next argument; long options cut short; short ones bundled.
+    EXPECT_EQ(rowNames(qvsearch(dir, {"--sub", "--files=*.doc", "needle"}).out), V{"note.doc"});
+    EXPECT_EQ(rowNames(qvsearch(dir, {"--files", "*.doc", "needle", "-r"}).out), V{"note.doc"});
+    EXPECT_EQ(rowNames(qvsearch(dir, {"-rsf*.txt", "needle"}).out), (V{"top.txt", "deep.txt"}));
+    EXPECT_EQ(rowNames(qvsearch(dir, {"-rwFj2", "needle"}).out), (V{"top.txt", "deep.txt", "note.doc"}));
+    r = qvsearch(dir, {"-rn", "--max-matches=0", "needle"});
+    EXPECT_EQ(outputLines(r.out).size(), 3U) << r.out;
+    // After "--" nothing is an option: "-r" is a path, and subfolders stay out.
+    r = qvsearch(dir, {"needle", ".", "--", "-r"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(rowNames(r.out), V{"top.txt"});
+    EXPECT_TRUE(contains(r.err, "qvsearch: -r: No such file or directory\n")) << r.err;
+    r = qvsearch(dir, {"-r", "--", "-needle", "."});
+    EXPECT_EQ(r.status, 1) << r.err;
+}
+
+TEST(QvsearchArguments, WrongOptionsAndValuesEndWithAShortMessage)
+{
+    qvtest::TempDir dir;
+    dir.write("a.txt", "x\n");
+    const auto refused = [&](const std::vector<std::string>& args) {
+        const CliRun r = qvsearch(dir, args);
+        EXPECT_EQ(r.status, 2) << args.front();
+        EXPECT_EQ(r.out, "") << args.front(); // nothing was searched
+        return r.err;
+    };
+    EXPECT_EQ(refused({"x", "--bogus"}), "qvsearch: unrecognized option '--bogus'\n" + kUsageAndPointer);
+    EXPECT_EQ(refused({"-q", "x"}), "qvsearch: invalid option -- 'q'\n" + kUsageAndPointer);
+    EXPECT_EQ(refused({"x", "a.txt", "-f"}), "qvsearch: option requires an argument -- 'f'\n" + kUsageAndPointer);
+    EXPECT_EQ(refused({"x", "--export"}), "qvsearch: option '--export' requires an argument\n" + kUsageAndPointer);
+    EXPECT_TRUE(contains(refused({"--no-", "x"}), "ambiguous"));
+    EXPECT_EQ(refused({}), kUsageAndPointer);
+    EXPECT_EQ(refused({"-r"}), kUsageAndPointer);
+    // A bad value names the option and the value, without the usage.
+    EXPECT_EQ(refused({"--max-matches", "x", "x"}), "qvsearch: invalid value 'x' for --max-matches (a number from 0 to 2147483647)\n");
+    EXPECT_TRUE(contains(refused({"--max-match-len=-1", "x"}), "'-1' for --max-match-len"));
+    // Too big for the stored preference: refused, not wrapped round.
+    EXPECT_TRUE(contains(refused({"--max-matches=4294967296", "x"}), "'4294967296'"));
+    EXPECT_TRUE(contains(refused({"--max-matches=", "x"}), "''"));
+    EXPECT_TRUE(contains(refused({"-j0", "x"}), "'0' for --threads"));
+    EXPECT_TRUE(contains(refused({"x", "--threads", "many"}), "'many' for --threads"));
+    EXPECT_TRUE(contains(refused({"--report=some", "--export=r.txt", "x"}), "'some' for --report (files or all)"));
+    EXPECT_TRUE(contains(refused({"--report=all", "x"}), "--report goes with --export"));
+    EXPECT_TRUE(contains(refused({"--export=", "x"}), "--export needs a file name"));
+}
+
+TEST(QvsearchArguments, HelpAndVersion)
+{
+    qvtest::TempDir dir;
+    for (const char* option : {"--help", "-h", "--he"}) {
+        const CliRun r = qvsearch(dir, {"x", option});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: qvsearch [OPTION]... SEARCH-TEXT [PATH]...\n", 0), 0U) << option;
+        EXPECT_TRUE(contains(r.out, "-V, --version"));
+        EXPECT_EQ(r.err, "");
+    }
+    for (const char* option : {"--version", "-V"}) {
+        const CliRun r = qvsearch(dir, {option});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "qvsearch (Quorvane) " QV_VERSION "\n");
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(qvsearch(dir, {"--help"}, outputTo(">/dev/full")).status, 2);
+}
+
+TEST(QvsearchExport, AsAnOptionAnywhereAndItsFailures)
+{
+    if (!std::filesystem::exists(std::filesystem::path(QVSEARCH_PATH).parent_path() / "qvsearch-export.so"))
+        GTEST_SKIP() << "built without the report export";
+    qvtest::TempDir dir;
+    dir.write("a.txt", "needle\n");
+    const qvtest::TempDir out;
+    CliRun r = qvsearch(dir, {"needle", "a.txt", "--export", out.path() + "r.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(qvtest::readFile(out.path() + "r.txt"), "a.txt"));
+    r = qvsearch(dir, {"needle", "a.txt", "--export=" + out.path() + "all.txt", "--report", "all"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(qvtest::readFile(out.path() + "all.txt"), "needle"));
+    // The rows are out, but the report is not: an error.
+    r = qvsearch(dir, {"needle", "a.txt", "--export=" + out.path() + "missing/r.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(rowNames(r.out), std::vector<std::string>{"a.txt"});
+}
+
+TEST(QvsearchExitStatus, AnyErrorGivesTwoWhateverMatched)
+{
+    qvtest::TempDir dir;
+    dir.write("a.txt", "abc\n");
+    dir.write("b.txt", "none\n");
+    CliRun r = qvsearch(dir, {"abc", "a.txt", "missing.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(rowNames(r.out), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(contains(r.err, "qvsearch: missing.txt: No such file or directory\n"));
+    EXPECT_EQ(qvsearch(dir, {"abc", "b.txt", "missing.txt"}).status, 2);
+    EXPECT_EQ(qvsearch(dir, {"abc", "a.txt", "b.txt"}).status, 0);
+    EXPECT_EQ(qvsearch(dir, {"zzz", "a.txt", "b.txt"}).status, 1);
+    // A FIFO is never opened (it would block): named, and an error.
+    ASSERT_EQ(::mkfifo((dir.path() + "pipe").c_str(), 0600), 0);
+    r = qvsearch(dir, {"abc", "a.txt", "pipe"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "qvsearch: pipe: not a file or folder\n")) << r.err;
+    // A damaged archive is passed over with its message; the other files still count.
+    dir.write("bad.zip", "PK\3\4 this is no archive");
+    r = qvsearch(dir, {"-z", "abc", "."});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(rowNames(r.out), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(contains(r.err, "Zip File Error: Error in Zip file: ./bad.zip")) << r.err;
+    // Output that cannot be written.
+    r = qvsearch(dir, {"abc", "a.txt"}, outputTo(">/dev/full"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "qvsearch: write error: No space left on device\n");
+}
+
+TEST(QvsearchExitStatus, UnreadableFilesAndFoldersAreNamedAndAreErrors)
+{
+    qvtest::TempDir dir;
+    dir.write("open.txt", "needle\n");
+    const std::string locked = dir.write("locked.txt", "needle\n");
+    dir.write("closed/inside.txt", "needle\n");
+    dir.write("deep/closed/inside.txt", "needle\n");
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(locked.c_str(), 0);
+    ::chmod((dir.path() + "closed").c_str(), 0);
+    ::chmod((dir.path() + "deep/closed").c_str(), 0);
+    // Two masks walk each folder twice (and list the file once for each); each problem is still
+    // told once, in whichever order the walk and the searchers meet them.
+    for (const char* threads : {"-j1", "-j2"}) {
+        const CliRun r = qvsearch(dir, {"-r", "-f", "*.txt,*.t*", threads, "needle", "."}, asNobody());
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(rowNames(r.out), (std::vector<std::string>{"open.txt", "open.txt"}));
+        std::vector<std::string> told = outputLines(r.err);
+        ASSERT_FALSE(told.empty());
+        EXPECT_TRUE(contains(told.back(), "Found 2 matches in 2 files"));
+        told.pop_back();
+        std::sort(told.begin(), told.end());
+        EXPECT_EQ(told, (std::vector<std::string>{"qvsearch: ./closed/: Permission denied", "qvsearch: ./deep/closed/: Permission denied",
+                                                  "qvsearch: ./locked.txt: Permission denied"}))
+            << r.err;
+    }
+    // A file named on the command line.
+    const CliRun r = qvsearch(dir, {"needle", "locked.txt", "open.txt"}, asNobody());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "qvsearch: ./locked.txt: Permission denied\n")) << r.err;
+    ::chmod((dir.path() + "closed").c_str(), 0755);
+    ::chmod((dir.path() + "deep/closed").c_str(), 0755);
+}
+
+TEST(QvsearchTemporaryFolder, MadeOnlyWhenAnArchiveIsSearched)
+{
+    qvtest::TempDir dir;
+    dir.write("a.txt", "needle\n");
+    const qvtest::TempDir tmp;
+    const How how = withEnv("TMPDIR=" + quote(tmp.path()));
+    Watch made(tmp.path(), IN_CREATE);
+    EXPECT_EQ(qvsearch(dir, {"-r", "needle", "."}, how).status, 0);
+    EXPECT_EQ(qvsearch(dir, {"-rz", "needle", "."}, how).status, 0);
+    EXPECT_FALSE(made.happened());
+    qvtest::makeZip(dir.path() + "arch.zip", {{"member.txt", "needle\n"}});
+    const CliRun r = qvsearch(dir, {"-z", "needle", "."}, how);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(rowNames(r.out), (std::vector<std::string>{"a.txt", "member.txt"}));
+    EXPECT_TRUE(made.happened());
+    // ... and removed at the end.
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+}
+
+TEST(QvsearchClosedPipe, EndsTheSearchQuietlyAtOnce)
+{
+    qvtest::TempDir dir;
+    std::string many;
+    for (int i = 0; i < 200000; ++i)
+        many += "hit\n";
+    dir.write("a.txt", many);
+    const std::string later = dir.write("b.txt", "hit\n");
+    const std::vector<std::string> args = {"-j1", "-n", "--max-matches=1000000", "hit", "."};
+    Watch opened(later, IN_OPEN);
+    // Read to the end, the search reaches the later file.
+    CliRun r = qvsearch(dir, args, outputTo(">/dev/null"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(opened.happened());
+    // The reader goes after the first line, long before the listing is out.
+    r = qvsearch(dir, args, outputTo("| head -1 >" + quote(scratch().path() + "out")));
+    EXPECT_EQ(r.status, 0); // not killed by the signal
+    EXPECT_EQ(r.err, "");   // no message, no summary
+    EXPECT_EQ(rowNames(r.out), std::vector<std::string>{"a.txt"});
+    EXPECT_FALSE(opened.happened());
+    // With a searcher per core, the same quiet end.
+    r = qvsearch(dir, {"-n", "--max-matches=1000000", "hit", "."}, outputTo("| head -1 >" + quote(scratch().path() + "out")));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 } // namespace

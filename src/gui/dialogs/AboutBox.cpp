@@ -25,7 +25,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     big.setBold(true);
     name->setFont(big);
     name->setAlignment(Qt::AlignCenter);
-    auto* version = new QLabel(QStringLiteral("Version 2.42"), this);
+    auto* version = new QLabel(QStringLiteral("Version " QV_VERSION), this);
     version->setAlignment(Qt::AlignCenter);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
