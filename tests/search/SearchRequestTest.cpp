@@ -81,6 +81,9 @@ TEST(PreparePattern, EndOfLineLiteralEscapingAndWholeWords)
     EXPECT_EQ(qv::PreparePattern("a.b", true, false), "a\\.b");
     EXPECT_EQ(qv::PreparePattern("a+b", true, true), "\\<a\\+b\\>");
     EXPECT_EQ(qv::PreparePattern("foo", false, true), "\\<foo\\>");
+    EXPECT_EQ(qv::PreparePattern("a|b&^c|d$", false, true), "\\<a\\>|\\<b\\>&^c\\>|\\<d\\r\\n");
+    EXPECT_EQ(qv::PreparePattern("a\\|b|[&|]", false, true), "\\<a\\|b\\>|\\<[&|]\\>");
+    EXPECT_EQ(qv::PreparePattern("a|b", true, true), "\\<a\\|b\\>");
     // Backslashes are escaped first, so the ones added later are not doubled again.
     EXPECT_EQ(qv::PreparePattern("\\|&^$.*+-[]", true, false), "\\\\\\|\\&\\^\\$\\.\\*\\+\\-\\[\\]");
     // An escaped final $ is a dollar sign, not the line end.

@@ -204,6 +204,23 @@ TEST_F(SearchRunTest, AFileReachedThroughALinkIsListedUnderBothPaths)
     EXPECT_EQ(got.out.summary.filesSearched, 2U);
 }
 
+TEST_F(SearchRunTest, WholeWordsHoldForEveryAlternativeAndConjunctAndAnchorsAreEdges)
+{
+    dir.write("f.txt", "catalog hotdog\ncat here\nthe cat and the dog\ncat hotdog\nabc def\ndef abc\nabcdef\na|b x\n");
+    const auto matching = [&](const std::string& text) {
+        auto r = request(text);
+        r.Word = true;
+        const auto got = run(r);
+        return got.out.rows.empty() ? 0U : got.out.rows[0].matches;
+    };
+    EXPECT_EQ(matching("cat|dog"), 3U);  // not "catalog hotdog"
+    EXPECT_EQ(matching("cat&dog"), 1U);  // "the cat and the dog" only
+    EXPECT_EQ(matching("^abc"), 1U);     // "abc def", not "abcdef"
+    EXPECT_EQ(matching("abc$"), 1U);     // "def abc"
+    EXPECT_EQ(matching("^abc$|^cat"), 2U); // "cat here", "cat hotdog"
+    EXPECT_EQ(matching("a[|]b"), 1U);      // a "|" inside a class does not split the pattern
+}
+
 TEST_F(SearchRunTest, DatesBefore1980AreKeptAsTheyAre)
 {
     for (const long long when : {0LL, -14182940LL}) { // the epoch; 20 July 1969, 20:17 UTC

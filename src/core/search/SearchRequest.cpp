@@ -44,6 +44,44 @@ bool endsWithLineEnd(std::string_view text)
     return backslashes % 2 == 0;
 }
 
+// Each alternative and each conjunct made a whole word of its own; a "^" or "$" anchor is
+// already a word edge, so it gets none. "|" and "&" inside a byte class or after a backslash do
+// not separate.
+std::string wholeWords(std::string_view pattern)
+{
+    std::string out;
+    std::size_t start = 0;
+    const auto piece = [&](std::size_t end) {
+        const std::string_view p = pattern.substr(start, end - start);
+        if (p.empty() || p.front() != '^')
+            out += "\\<";
+        out += p;
+        if (!endsWithLineEnd(p))
+            out += "\\>";
+    };
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            ++i;
+        } else if (c == '[') {
+            ++i;
+            if (i < pattern.size() && pattern[i] == '^')
+                ++i;
+            if (i < pattern.size() && pattern[i] == ']')
+                ++i;
+            for (; i < pattern.size() && pattern[i] != ']'; ++i)
+                if (pattern[i] == '\\')
+                    ++i;
+        } else if (c == '|' || c == '&') {
+            piece(i);
+            out += c;
+            start = i + 1;
+        }
+    }
+    piece(pattern.size());
+    return out;
+}
+
 RequestVerdict refuse(std::string message, std::string caption)
 {
     RequestVerdict v;
@@ -88,15 +126,13 @@ std::string PreparePattern(std::string_view searchText, bool literal, bool word)
                 pattern += '\\';
             pattern += c;
         }
-    } else {
-        pattern.assign(searchText);
-        if (endsWithLineEnd(pattern)) {
-            pattern.pop_back();
-            pattern += "\\r\\n";
-        }
+        return word ? "\\<" + pattern + "\\>" : pattern;
     }
-    if (word)
-        pattern = "\\<" + pattern + "\\>";
+    pattern = word ? wholeWords(searchText) : std::string(searchText);
+    if (endsWithLineEnd(pattern)) {
+        pattern.pop_back();
+        pattern += "\\r\\n";
+    }
     return pattern;
 }
 
