@@ -1,11 +1,20 @@
 #include "HelpWindow.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace qv {
+
+QString HelpFilePath(const QString& programFolder)
+{
+    const QString name = QStringLiteral("quorvane-help.html");
+    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("/../share/quorvane/") + name);
+    const QString beside = QDir::cleanPath(programFolder + QLatin1Char('/') + name);
+    return !QFileInfo::exists(installed) && QFileInfo::exists(beside) ? beside : installed;
+}
 
 HelpWindow::HelpWindow(const QString& helpFile, QWidget* parent) : QDialog(parent), browser_(new QTextBrowser(this))
 {

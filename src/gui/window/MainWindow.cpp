@@ -98,7 +98,7 @@ void TfrmMain::connectHandlers()
 
 void TfrmMain::FormCreate(const QStringList& arguments)
 {
-    state_.HelpFile = ToBytes(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvane-help.html"));
+    state_.HelpFile = ToBytes(HelpFilePath(QCoreApplication::applicationDirPath()));
     // The start folder from the first argument: a folder, or a file's folder.
     if (!arguments.isEmpty()) {
         startedWithArgument_ = true;
