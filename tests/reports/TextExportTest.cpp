@@ -137,7 +137,7 @@ TEST_F(TextExportTest, CountsOfOneAndTwoDigitsEndWhereTheHeadingEnds)
     EXPECT_EQ(l[3].substr(73, 3), " 12");
 }
 
-TEST_F(TextExportTest, LongFieldsAreCutToTheirWidthAndOverwrittenByLaterFields)
+TEST_F(TextExportTest, LongTextsAreCutToTheirWidthButValuesNever)
 {
     // 120 characters with no blank: cut to the 73 that fit 117.74 mm, then overwritten from
     // column 75 by the count, type, size and date.
@@ -149,10 +149,24 @@ TEST_F(TextExportTest, LongFieldsAreCutToTheirWidthAndOverwrittenByLaterFields)
                               .at(28, longDir.substr(0, 73))
                               .endAt(76, "12")
                               .at(79, "B")
-                              .endAt(86, "123456789") // a word wider than 15.08 mm is cut after 9 characters
+                              .endAt(86, "1234567890") // wider than its 15.08 mm: grows to the left
                               .at(88, "09/12/2026  11:04");
-    ASSERT_EQ(expected.s.substr(74, 4), "12d1"); // one directory character survives between them
+    // The grid's columns are wider than printed digits: the size grows left over the last
+    // directory character and the type's cell, and stays whole.
+    ASSERT_EQ(expected.s.substr(74, 12), "121234567890");
     EXPECT_EQ(exportFileList("h"), file({fileListHeader("h", 1), headings(), expected}));
+
+    // A size, a count and a date wider than their fields, a line number wider than its own.
+    files = {row("a", "/", "1234567890123", "T", "104857608")};
+    const std::string wide = exportFileList("h");
+    EXPECT_NE(wide.find("1234567890123"), std::string::npos);
+    EXPECT_NE(wide.find("104857608"), std::string::npos);
+    const auto narrow = [](const std::string& text, bool bold) { return static_cast<double>(text.size()) * (bold ? 2.0 : 3.5); };
+    files = {row("a", "/", "1")};
+    ExportReport(FileListReport("h", data), narrow, out);
+    EXPECT_NE(qvtest::readFile(out).find("09/12/2026  11:04"), std::string::npos); // 17 characters in 34.13 mm
+    matchesOf["a"] = {ml("455000", "text")};
+    EXPECT_NE(exportAllMatches("h").find("455000"), std::string::npos);
 }
 
 TEST_F(TextExportTest, AFileListPageHolds35RowsAndTheGridSkipsARow)
@@ -200,7 +214,7 @@ TEST_F(TextExportTest, AHeaderLongerThanItsSpaceIsOverwrittenByThePageNumber)
     EXPECT_EQ(exportAllMatches(header), file({matchesTop, Line{}.at(5, "/a - 1 match"), Line{}.at(10, "x").at(5, "1")}));
 }
 
-TEST_F(TextExportTest, MatchesReportHeadingsLinesAndSharedGridRows)
+TEST_F(TextExportTest, MatchesReportHeadingsAndLinesEachOnARowOfTheirOwn)
 {
     files = {row("a.txt", "/d/", "1"), FileRow{"m.txt", "/z/arch.zip", 9, qv::FileType::Text, 1, 0, "/tmp/x/m.txt"}};
     matchesOf["a.txt"] = {ml("123456", "six digits overwrite the text start")};
@@ -208,20 +222,36 @@ TEST_F(TextExportTest, MatchesReportHeadingsLinesAndSharedGridRows)
         matchesOf["m.txt"].push_back(ml(std::to_string(i), i == 7 ? "aaaaaaaaaaaaaaaa" : "line " + std::to_string(i)));
     const std::string header = "Search for: \"s\" in /d/*.*";
     // Heading on row 6, its line on 7; the second heading on 9, its lines 4.2 mm apart on a
-    // 4.59 mm grid from row 10: the seventh and eighth share row 16, the eighth over the seventh.
+    // 4.59 mm grid from row 10: the eighth would fall on the seventh's row 16, so it and the
+    // ninth move down a row.
     std::vector<Line> expected{
         Line{}.at(5, header).at(66, "Page 1"),
         Line{}.at(5, "/d/a.txt - 1 match"),
         Line{}.at(10, "six digits overwrite the text start").at(5, "123456"),
         Line{}.at(5, "m.txt (in /z/arch.zip) - 9 matches"),
     };
-    for (int i = 1; i <= 6; ++i)
-        expected.push_back(Line{}.at(10, "line " + std::to_string(i)).at(5, std::to_string(i)));
-    expected.push_back(Line{}.at(10, "aaaaaaaaaaaaaaaa").at(5, "7").at(10, "line 8").at(5, "8"));
-    EXPECT_EQ(expected.back().s, "    8    line 8aaaaaaaaaa");
-    expected.push_back(Line{}.at(10, "line 9").at(5, "9"));
+    for (int i = 1; i <= 9; ++i)
+        expected.push_back(Line{}.at(10, i == 7 ? "aaaaaaaaaaaaaaaa" : "line " + std::to_string(i)).at(5, std::to_string(i)));
     EXPECT_EQ(exportAllMatches(header), file(expected));
     EXPECT_EQ(listings, 2);
+    TextExport grid(out);
+    RunReport(MatchesReportAllFiles(header, data), fixedMeasure, grid);
+    EXPECT_EQ(grid.bufferRow(16), Line{}.at(10, "aaaaaaaaaaaaaaaa").at(5, "7").s);
+    EXPECT_EQ(grid.bufferRow(18), Line{}.at(10, "line 9").at(5, "9").s);
+}
+
+TEST_F(TextExportTest, EveryMatchingLineOfEveryPageReachesTheFile)
+{
+    // A match every 7th line of 400, and enough files for several pages.
+    for (const std::string name : {"a", "b", "c"}) {
+        files.push_back(row(name, "/", "57"));
+        for (int n = 1; n <= 400; n += 7)
+            matchesOf[name].push_back(ml(std::to_string(n), name + " line " + std::to_string(n)));
+    }
+    const std::string text = exportAllMatches("h");
+    for (const std::string name : {"a", "b", "c"})
+        for (int n = 1; n <= 400; n += 7)
+            EXPECT_NE(text.find(name + " line " + std::to_string(n) + "\r\n"), std::string::npos) << name << n;
 }
 
 TEST_F(TextExportTest, MatchesPageBreakPutsTheNextLineOnRowFive)
@@ -344,6 +374,9 @@ TEST(ReportRulesTest, FieldsPrintOneLine)
     EXPECT_EQ(PrintedLine("  alphabetagamma", twelveChars, fixedMeasure), "  alphabetag");
     EXPECT_EQ(PrintedLine("ab\ncd ef", twelveChars, fixedMeasure), "ab");
     EXPECT_EQ(PrintedLine("     ", twelveChars, fixedMeasure), "");
+    // A value is never wrapped or cut, however narrow its field.
+    const FieldSpec value{0, 0, Align::Right, 5.0, false, true};
+    EXPECT_EQ(PrintedLine("31/12/2019  11:04pm", value, fixedMeasure), "31/12/2019  11:04pm");
     const FieldSpec tenChars{0, 0, Align::Left, 20.0, false};
     // A multi-byte character is never split.
     EXPECT_EQ(PrintedLine("abcdefghi\xc3\xa9xyz", tenChars, [](const std::string& t, bool) {

@@ -33,7 +33,7 @@ double RoundHalfEven(double v)
 
 std::string PrintedLine(const std::string& text, const FieldSpec& field, const Measure& measure)
 {
-    if (!field.width) {
+    if (!field.width || field.value) {
         std::string line;
         line.reserve(std::min(text.size(), text.find('\r')));
         for (char c : text) {
@@ -98,6 +98,7 @@ bool RunReport(const Report& report, const Measure& measure, Destination& destin
             const FieldSpec& f = band.fields[i];
             destination.placeText(left + f.edge * 10, pos + f.top * 10, f.align, PrintedLine(texts[i], f, measure), f.bold);
         }
+        destination.endBand();
         pos += rounded(band.height);
     };
     const auto newPage = [&] {

@@ -11,13 +11,15 @@ enum class Align { Left, Right };
 
 // A text field of a band. Positions in millimetres from the band's top left corner; `edge` is the
 // left edge, or for a right-aligned field the edge its text ends at. A field without a width
-// grows with its text.
+// grows with its text; so does a value field (a number or a date) whose text is wider than its
+// width, since a cut value reads as another value.
 struct FieldSpec {
     double edge;
     double top;
     Align align;
     std::optional<double> width;
     bool bold;
+    bool value = false;
 };
 
 struct Band {
@@ -40,6 +42,7 @@ public:
     virtual void begin(const PageSetup& page) = 0;
     virtual void startPage(int number) = 0;
     virtual void placeText(double x, double y, Align align, const std::string& text, bool bold) = 0;
+    virtual void endBand() {} // the texts placed since the last call were one band's
     virtual void endPage() = 0;
     virtual void end() = 0;
 };
@@ -47,9 +50,9 @@ public:
 // The width of a text in the print font, in millimetres (bold or regular).
 using Measure = std::function<double(const std::string& text, bool bold)>;
 
-// The line a field prints: a growing field its text up to the first CR (LFs dropped); a
-// fixed-width field the first line of its text wrapped at its width between words, a first word
-// wider than the field cut after the last character that fits.
+// The line a field prints: a growing field or a value field its text up to the first CR (LFs
+// dropped); any other fixed-width field the first line of its text wrapped at its width between
+// words, a first word wider than the field cut after the last character that fits.
 std::string PrintedLine(const std::string& text, const FieldSpec& field, const Measure& measure);
 
 // Rounds to the nearest whole number, halves to the even neighbour.

@@ -17,6 +17,13 @@ FieldSpec right(double edge, double top, bool bold, std::optional<double> width 
     return FieldSpec{edge, top, Align::Right, width, bold};
 }
 
+// A number or a date: never cut to its width.
+FieldSpec value(FieldSpec f)
+{
+    f.value = true;
+    return f;
+}
+
 const PageSetup kLandscape{279.4, 215.9, true, 12.7, 12.7, 7.62, 7.62};
 const PageSetup kPortrait{215.9, 279.4, false, 12.7, 12.7, 12.7, 12.7};
 
@@ -33,7 +40,7 @@ Report matchesLayout(const std::string& header)
     r.pageHeaderTexts = [header](int page) { return Record{header, pageText(page)}; };
     r.detail = Band{9.00, {left(1.59, 3.44, true)}};
     // The line's text is placed before its number, which may overwrite its start.
-    r.subDetail = Band{4.23, {left(13.49, 0, false), left(1.59, 0, false, 10.58)}};
+    r.subDetail = Band{4.23, {left(13.49, 0, false), value(left(1.59, 0, false, 10.58))}};
     return r;
 }
 
@@ -97,8 +104,9 @@ Report FileListReport(const std::string& header, ReportData& data)
         return Record{header, pageText(page), "File Name", "Directory", "Matches", "Type", "Size", "Date/Time"};
     };
     r.detail = Band{4.76,
-                    {left(1.59, 0, false, 63.76), left(66.67, 0, false, 117.74), right(200.29, 0, false, 14.55),
-                     left(205.32, 0, false, 5.29), right(226.22, 0, false, 15.08), left(229.39, 0, false, 34.13)}};
+                    {left(1.59, 0, false, 63.76), left(66.67, 0, false, 117.74), value(right(200.29, 0, false, 14.55)),
+                     value(left(205.32, 0, false, 5.29)), value(right(226.22, 0, false, 15.08)),
+                     value(left(229.39, 0, false, 34.13))}};
     data.fileIndex = -1;
     r.nextDetail = [&data] { return NextFileRecord(data); };
     return r;

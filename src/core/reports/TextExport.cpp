@@ -92,6 +92,15 @@ void TextExport::startPage(int)
 {
     for (auto& row : rows_)
         row.clear();
+    shift_ = 0;
+    earlierBands_ = -1;
+    thisBand_ = -1;
+}
+
+void TextExport::endBand()
+{
+    earlierBands_ = std::max(earlierBands_, thisBand_);
+    thisBand_ = -1;
 }
 
 void TextExport::placeText(double x, double y, Align align, const std::string& utf8, bool)
@@ -100,7 +109,15 @@ void TextExport::placeText(double x, double y, Align align, const std::string& u
     const double r = RoundHalfEven(y / cellHeight_);
     if (r < 0 || r >= kBufferRows)
         return; // beyond the page buffer: never written
-    std::u32string& row = rows_[static_cast<std::size_t>(r)];
+    int at = static_cast<int>(r) + shift_;
+    if (at <= earlierBands_) {
+        shift_ += earlierBands_ + 1 - at;
+        at = earlierBands_ + 1;
+    }
+    if (at >= kBufferRows)
+        return;
+    thisBand_ = std::max(thisBand_, at);
+    std::u32string& row = rows_[static_cast<std::size_t>(at)];
     double q = x / cellHeight_ * 1.7;
     if (align == Align::Right)
         q -= static_cast<double>(text.size());
@@ -108,8 +125,8 @@ void TextExport::placeText(double x, double y, Align align, const std::string& u
     if (q > static_cast<double>(row.size()) && k > static_cast<long long>(row.size()))
         row.resize(static_cast<std::size_t>(k), ' ');
     // Overwrite in place from column k (1-based); a k below 1 writes at the start.
-    const std::size_t at = k < 1 ? 0 : static_cast<std::size_t>(k - 1);
-    const std::size_t start = std::min(at, row.size());
+    const std::size_t column = k < 1 ? 0 : static_cast<std::size_t>(k - 1);
+    const std::size_t start = std::min(column, row.size());
     row.erase(start, std::min(text.size(), row.size() - start));
     row.insert(start, text);
 }
@@ -127,7 +144,8 @@ void TextExport::endPage()
     if (file_ == nullptr)
         return;
     std::string page;
-    for (int r = 0; r < rowsPerPage_ && r < kBufferRows; ++r) {
+    // The rows of the page, and those its texts were moved down onto.
+    for (int r = 0; r < rowsPerPage_ + shift_ && r < kBufferRows; ++r) {
         const std::u32string& row = rows_[static_cast<std::size_t>(r)];
         if (row.empty())
             continue;

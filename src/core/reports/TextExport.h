@@ -12,6 +12,9 @@ namespace qv::reports {
 // The report as a text file laid out on a grid of character cells: a cell is as high as the base
 // font (13 points: 45.8611 tenths of a millimetre), a column that divided by 1.7; each page's
 // rows are written as lines ending in CR LF, empty rows left out, nothing between pages.
+// The grid is coarser than the matches report's line band, so now and then a band's row is one
+// an earlier band of the page already wrote: that band goes to the next row, and the rest of
+// the page moves down with it, so no printed line is lost.
 class TextExport final : public Destination {
 public:
     static constexpr int kBufferRows = 201;
@@ -24,6 +27,7 @@ public:
     void begin(const PageSetup& page) override; // BeginExport: creates or empties the file
     void startPage(int number) override;        // StartPage
     void placeText(double x, double y, Align align, const std::string& text, bool bold) override; // PlaceText
+    void endBand() override;
     void endPage() override;                    // WritePage
     void end() override;                        // EndExport
 
@@ -42,6 +46,9 @@ private:
     std::string fileName_;
     double cellHeight_;
     int rowsPerPage_ = 0;
+    int shift_ = 0;          // rows this page's texts have moved down
+    int earlierBands_ = -1;  // the last row that earlier bands of the page wrote
+    int thisBand_ = -1;      // the last row the band being placed wrote
     std::vector<std::u32string> rows_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
