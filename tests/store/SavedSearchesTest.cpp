@@ -51,11 +51,27 @@ TEST(SavedSearches, DeletingRemovesEveryEqualWholeRecordOnly)
     EXPECT_EQ(qv::RemoveRecords(tail, qv::RecordText(noDir)), tail);
 }
 
-TEST(SavedSearches, SeparatorsInAFieldCannotBeStored)
+TEST(SavedSearches, AnyBytesReadBackAndValuesWithoutEscapesReadAsBefore)
 {
-    EXPECT_TRUE(qv::CanStore({"/d/", "a \"quoted\" text", "*.*", ""}));
-    EXPECT_FALSE(qv::CanStore({"/d/", "a" + F, "*.*", ""}));
-    EXPECT_FALSE(qv::CanStore({"/d/\xC3\x80/", "x", "*.*", ""})); // UTF-8 for À holds byte 128
+    const std::vector<qv::SavedSearch> searches{
+        {"/d/\xC3\x80/", "\xE4\xB8\x80 or \xC3\x80", "*.\xC3\x80", "X"}, // UTF-8 for À and 一 hold byte 128
+        {"", "a" + F + "b" + R + R + "c", R, ""},                               // the separators themselves
+        {R + "1", "x" + R, "2" + F, "C"},                                       // escapes' codes next to them
+        {"/plain/", "needle", "*.txt", "XBIZCWL"},
+    };
+    std::string value;
+    for (const auto& s : searches)
+        value += qv::RecordText(s);
+    EXPECT_EQ(qv::ParseSearches(value), searches);
+    // Deleting one leaves the others whole, even those its bytes end or begin.
+    std::vector<qv::SavedSearch> rest{searches[0], searches[2], searches[3]};
+    std::string expected;
+    for (const auto& s : rest)
+        expected += qv::RecordText(s);
+    EXPECT_EQ(qv::RemoveRecords(value, qv::RecordText(searches[1])), expected);
+    // A value as it was written before escapes, empty fields included, reads field by field.
+    const std::string old = "/a/" + F + "t" + F + "*.*" + F + "X" + F + R + F + "u" + F + "*.c" + F + F + R;
+    EXPECT_EQ(qv::ParseSearches(old), (std::vector<qv::SavedSearch>{{"/a/", "t", "*.*", "X"}, {"", "u", "*.c", ""}}));
 }
 
 TEST(SavedSearches, RoundTripThroughTheStoreAndDamagedValues)

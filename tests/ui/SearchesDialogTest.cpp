@@ -116,14 +116,27 @@ TEST_F(SearchesDialogTest, AnEmptyStoreGivesADisabledList)
     EXPECT_EQ(messages.boxes.back().text, "No search is selected");
 }
 
-TEST_F(SearchesDialogTest, ASearchTheFormatCannotHoldIsRefused)
+TEST_F(SearchesDialogTest, AnyUtf8TextFolderAndMaskAreSavedAndRetrieved)
 {
+    // "À" and "一" hold the byte 128 in UTF-8, the byte that ends a stored search.
+    const std::string folder = dir.mkdir("\xC3\x80 dossier");
     auto w = openOnFolder();
-    w->cboSearch->setCurrentText(QString::fromUtf8("\xC3\x80"));
+    ASSERT_TRUE(w->Dir1->selectPath(folder));
+    w->cboSearch->setCurrentText(QString::fromUtf8("\xC3\x80 la \xE4\xB8\x80"));
+    w->txtFilespec->setText(QString::fromUtf8("*.\xC3\x80"));
     w->SaveSearch1Click();
-    EXPECT_EQ(messages.boxes.back().caption, "Error");
-    EXPECT_TRUE(messages.boxes.back().text.contains("cannot be saved"));
-    EXPECT_EQ(storedValue(), "");
+    EXPECT_EQ(messages.boxes.back().text, "Search saved");
+    ASSERT_TRUE(w->Dir1->selectPath(dir.path()));
+    w->cboSearch->setCurrentText("other");
+    w->txtFilespec->setText("*.*");
+    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); }, [&](qv::TfrmSearches& d) {
+        d.FormActivate();
+        ASSERT_EQ(d.lstSearches->topLevelItemCount(), 1);
+        d.RetrieveSelected();
+    });
+    EXPECT_EQ(w->Dir1->selectedPath(), folder);
+    EXPECT_EQ(w->cboSearch->currentText(), QString::fromUtf8("\xC3\x80 la \xE4\xB8\x80"));
+    EXPECT_EQ(w->txtFilespec->text(), QString::fromUtf8("*.\xC3\x80"));
 }
 
 } // namespace

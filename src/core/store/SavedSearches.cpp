@@ -15,9 +15,40 @@ constexpr Letter kLetters[] = {
     {'L', &SearchOptions::Literal},
 };
 
-bool holdsSeparator(const std::string& s)
+constexpr char kFieldEndCode = '1';
+constexpr char kRecordEndCode = '2';
+
+void appendField(std::string& out, const std::string& field)
 {
-    return s.find(kFieldEnd) != std::string::npos || s.find(kRecordEnd) != std::string::npos;
+    for (char c : field) {
+        if (c == kFieldEnd || c == kRecordEnd) {
+            out += kRecordEnd;
+            out += kRecordEnd;
+            out += c == kFieldEnd ? kFieldEndCode : kRecordEndCode;
+        } else {
+            out += c;
+        }
+    }
+    out += kFieldEnd;
+}
+
+// An escaped separator at `i`: 128 128 and its code.
+bool escapeAt(std::string_view v, std::size_t i)
+{
+    return i + 2 < v.size() && v[i] == kRecordEnd && v[i + 1] == kRecordEnd &&
+           (v[i + 2] == kFieldEndCode || v[i + 2] == kRecordEndCode);
+}
+
+// The 128 that ends the record starting at `pos`, or npos when the value ends first.
+std::size_t recordEnd(std::string_view v, std::size_t pos)
+{
+    for (std::size_t i = pos; i < v.size(); ++i) {
+        if (escapeAt(v, i))
+            i += 2;
+        else if (v[i] == kRecordEnd)
+            return i;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace
@@ -41,7 +72,11 @@ SearchOptions OptionsFromLetters(std::string_view letters)
 
 std::string RecordText(const SavedSearch& s)
 {
-    return s.Directory + kFieldEnd + s.SearchText + kFieldEnd + s.FileSpecs + kFieldEnd + s.Options + kFieldEnd + kRecordEnd;
+    std::string out;
+    for (const std::string* f : {&s.Directory, &s.SearchText, &s.FileSpecs, &s.Options})
+        appendField(out, *f);
+    out += kRecordEnd;
+    return out;
 }
 
 std::vector<SavedSearch> ParseSearches(std::string_view value)
@@ -49,17 +84,20 @@ std::vector<SavedSearch> ParseSearches(std::string_view value)
     std::vector<SavedSearch> out;
     std::size_t pos = 0;
     while (pos < value.size()) {
-        const std::size_t end = value.find(kRecordEnd, pos);
+        const std::size_t end = recordEnd(value, pos);
         const std::string_view record = value.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         SavedSearch s;
         std::string* fields[] = {&s.Directory, &s.SearchText, &s.FileSpecs, &s.Options};
-        std::size_t at = 0;
-        for (std::string* f : fields) {
-            if (at > record.size())
-                break;
-            const std::size_t cut = record.find(kFieldEnd, at);
-            f->assign(record.substr(at, cut == std::string_view::npos ? std::string_view::npos : cut - at));
-            at = cut == std::string_view::npos ? record.size() + 1 : cut + 1;
+        std::size_t field = 0;
+        for (std::size_t i = 0; i < record.size() && field < std::size(fields); ++i) {
+            if (escapeAt(record, i)) {
+                *fields[field] += record[i + 2] == kFieldEndCode ? kFieldEnd : kRecordEnd;
+                i += 2;
+            } else if (record[i] == kFieldEnd) {
+                ++field;
+            } else {
+                *fields[field] += record[i];
+            }
         }
         out.push_back(std::move(s));
         if (end == std::string_view::npos)
@@ -75,7 +113,7 @@ std::string RemoveRecords(std::string_view value, std::string_view record)
     out.reserve(value.size());
     std::size_t pos = 0;
     while (pos < value.size()) {
-        const std::size_t end = value.find(kRecordEnd, pos);
+        const std::size_t end = recordEnd(value, pos);
         const std::size_t next = end == std::string_view::npos ? value.size() : end + 1;
         const std::string_view whole = value.substr(pos, next - pos);
         if (whole != record)
@@ -83,12 +121,6 @@ std::string RemoveRecords(std::string_view value, std::string_view record)
         pos = next;
     }
     return out;
-}
-
-bool CanStore(const SavedSearch& s)
-{
-    return !holdsSeparator(s.Directory) && !holdsSeparator(s.SearchText) && !holdsSeparator(s.FileSpecs) &&
-           !holdsSeparator(s.Options);
 }
 
 std::string ReadSearches(platform::RegistryHive& hive)

@@ -20,14 +20,6 @@ void SaveSearch(const SavedSearch& s, platform::RegistryHive& registry, Messages
                       BoxIcon::Warning);
         return;
     }
-    // The stored format has no escapes: such a search would read back as another one.
-    if (!CanStore(s)) {
-        messages.show(owner, QStringLiteral("Error"),
-                      QStringLiteral("The search cannot be saved: its folder, search text or file specification holds a "
-                                     "character with code 127 or 128, which separates saved searches"),
-                      BoxIcon::Warning);
-        return;
-    }
     try {
         WriteSearches(registry, RecordText(s) + ReadSearches(registry));
     } catch (const platform::RegistryError& e) {
