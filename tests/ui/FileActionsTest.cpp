@@ -4,23 +4,31 @@
 #include "support/ZipBuilder.h"
 #include "ui/WindowFixture.h"
 
+#include <QTest>
 #include <QTimer>
+
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
+// Records what was asked and answers with `failure`, when set, as the desktop would later.
 class RecordingLauncher : public qv::Launcher {
 public:
     std::vector<std::string> opened;
     std::vector<QStringList> started;
-    OpenResult answer = OpenResult::Opened;
-    OpenResult open(const std::string& path) override
+    std::optional<Failure> failure;
+    void open(const std::string& path, FailureHandler failed) override
     {
         opened.push_back(path);
-        return answer;
+        if (failure)
+            failed(*failure);
     }
-    void startDetached(const QString& program, const QStringList& arguments) override
+    void start(const QStringList& command, FailureHandler failed) override
     {
-        started.push_back(QStringList{program} + arguments);
+        started.push_back(command);
+        if (failure)
+            failed(*failure);
     }
 };
 
@@ -132,11 +140,11 @@ TEST_F(FileActionsTest, EditPassesAPathWithBlanksAsOneArgument)
                                                 QString::fromStdString(dir.path() + "with blank.txt")}));
 }
 
-TEST_F(FileActionsTest, OpenWithoutAnAssociatedApplication)
+TEST_F(FileActionsTest, OpenAndEditFailuresAreToldWithTheProgramsReason)
 {
     dir.write("a.qvunknown", "x\n");
     auto w = openWithLauncher();
-    launcher.answer = qv::Launcher::OpenResult::NoAssociation;
+    launcher.failure = qv::Launcher::Failure{qv::Launcher::Failure::Kind::NoAssociation, {}};
     search(*w, "x");
     w->lstFiles1->selectRow(0);
     w->Open1Click();
@@ -144,9 +152,75 @@ TEST_F(FileActionsTest, OpenWithoutAnAssociatedApplication)
     EXPECT_EQ(messages.boxes[0].caption, "Quorvane");
     EXPECT_EQ(messages.boxes[0].text, "Unable to open file - no associated application exists for this extension");
     EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::None);
-    launcher.answer = qv::Launcher::OpenResult::Failed; // other failures are not reported
+    launcher.failure = qv::Launcher::Failure{qv::Launcher::Failure::Kind::Failed, "xdg-open: no method available"};
     w->Open1Click();
-    EXPECT_EQ(messages.boxes.size(), 1U);
+    ASSERT_EQ(messages.boxes.size(), 2U);
+    EXPECT_EQ(messages.boxes[1].text, "Unable to open file - xdg-open: no method available");
+    EXPECT_EQ(messages.boxes[1].icon, qv::BoxIcon::Warning);
+    launcher.failure->reason = "ed: No such file or directory";
+    w->Edit1Click();
+    ASSERT_EQ(messages.boxes.size(), 3U);
+    EXPECT_EQ(messages.boxes[2].text, "Unable to edit file - ed: No such file or directory");
+}
+
+// The desktop's launcher with stand-ins for its programs first on the search path.
+class DesktopLauncherTest : public qvtest::WindowFixture {
+protected:
+    void SetUp() override
+    {
+        savedPath_ = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(bin.path()) + ":" + savedPath_);
+    }
+    void TearDown() override { qputenv("PATH", savedPath_); }
+    void program(const std::string& name, const std::string& script)
+    {
+        const std::string path = bin.write(name, "#!/bin/sh\n" + script + "\n");
+        ::chmod(path.c_str(), 0755);
+    }
+    // Lets the window run until a message box has been shown (or a minute has passed).
+    void waitForMessage()
+    {
+        for (int i = 0; i < 60000 && messages.boxes.empty(); ++i)
+            QTest::qWait(1);
+        ASSERT_FALSE(messages.boxes.empty()) << "no message";
+    }
+
+    qvtest::TempDir bin;
+    QByteArray savedPath_;
+};
+
+TEST_F(DesktopLauncherTest, WhatTheDesktopsProgramsSayReachesTheUser)
+{
+    const std::string file = dir.write("a.txt", "x\n");
+    auto w = openOnFolder();
+    search(*w, "x");
+    w->lstFiles1->selectRow(0);
+    // No default application for the type.
+    program("xdg-mime", "echo");
+    program("xdg-open", "exit 0");
+    w->Open1Click();
+    waitForMessage();
+    EXPECT_EQ(messages.boxes.back().text, "Unable to open file - no associated application exists for this extension");
+    // An opener that fails, in its own words.
+    messages.boxes.clear();
+    program("xdg-mime", "echo viewer.desktop");
+    program("xdg-open", "echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3");
+    w->Open1Click();
+    waitForMessage();
+    EXPECT_EQ(messages.boxes.back().text,
+              QString::fromStdString("Unable to open file - xdg-open: no method available for opening '" + file + "'"));
+    // An editor that cannot be started, and one that ends at once with an error.
+    messages.boxes.clear();
+    w->state().Preferences.Editor = bin.path() + "no-such-editor";
+    w->Edit1Click();
+    waitForMessage();
+    EXPECT_EQ(messages.boxes.back().text, "Unable to edit file - no-such-editor: No such file or directory");
+    messages.boxes.clear();
+    program("broken-editor", "echo 'broken-editor: cannot open display' >&2; exit 1");
+    w->state().Preferences.Editor = "broken-editor";
+    w->Edit1Click();
+    waitForMessage();
+    EXPECT_EQ(messages.boxes.back().text, "Unable to edit file - broken-editor: cannot open display");
 }
 
 TEST_F(FileActionsTest, NothingHappensWithoutASelectedRow)

@@ -75,9 +75,14 @@ void FileActions::Open1Click()
     const FileRow* row = targetRow();
     if (row == nullptr || (row->isArchiveMember() && !ConfirmZipCopy()))
         return;
-    if (launcher_.open(state_.CurrentFilePath) == Launcher::OpenResult::NoAssociation)
-        messages_.show(&owner_, QStringLiteral("Quorvane"),
-                       QStringLiteral("Unable to open file - no associated application exists for this extension"), BoxIcon::None);
+    launcher_.open(state_.CurrentFilePath, [this](const Launcher::Failure& failure) {
+        if (failure.kind == Launcher::Failure::Kind::NoAssociation)
+            messages_.show(&owner_, QStringLiteral("Quorvane"),
+                           QStringLiteral("Unable to open file - no associated application exists for this extension"), BoxIcon::None);
+        else
+            messages_.show(&owner_, QStringLiteral("Quorvane"), QStringLiteral("Unable to open file - ") + ToQString(failure.reason),
+                           BoxIcon::Warning);
+    });
 }
 
 void FileActions::Edit1Click()
@@ -90,7 +95,10 @@ void FileActions::Edit1Click()
     const QStringList command = EditorCommand(ToQString(state_.Preferences.Editor), ToQString(state_.CurrentFilePath));
     if (command.isEmpty())
         return;
-    launcher_.startDetached(command.front(), command.mid(1));
+    launcher_.start(command, [this](const Launcher::Failure& failure) {
+        messages_.show(&owner_, QStringLiteral("Quorvane"), QStringLiteral("Unable to edit file - ") + ToQString(failure.reason),
+                       BoxIcon::Warning);
+    });
 }
 
 } // namespace qv
