@@ -32,7 +32,8 @@ extern "C" __attribute__((visibility("default"))) bool qvsearchExportReport(cons
                                  qv::DateTimeFormat(job->dateTimeFormat, job->locale)};
     const qv::reports::Report report =
         job->allMatches ? qv::reports::MatchesReportAllFiles(header, data) : qv::reports::FileListReport(header, data);
-    if (auto message = qv::reports::ExportReport(report, font.measure(), job->fileName)) {
+    const auto goOn = [job](int) { return job->stopRequested == nullptr || !job->stopRequested(); };
+    if (auto message = qv::reports::ExportReport(report, font.measure(), job->fileName, goOn)) {
         *failure = std::move(*message);
         return false;
     }

@@ -25,6 +25,7 @@ struct ExportJob {
     std::string fileSpecs;
     std::string fileName;
     bool allMatches = false; // "Matches for all files" rather than the file list
+    bool (*stopRequested)() = nullptr; // asked before each page: true ends the report, leaving no file
 };
 
 // Writes the report; false, with the message for the user in *failure, when the file could not

@@ -3,6 +3,7 @@
 #include "search/MatchListing.h"
 #include "search/RunTexts.h"
 #include "search/SearchRun.h"
+#include "platform/EndRequests.h"
 #include "platform/FileKind.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
@@ -428,6 +429,7 @@ bool exportReport(const Options& o, const Settings& s, const qv::RequestVerdict&
     job.fileSpecs = o.request.FileSpecs;
     job.fileName = o.exportFile;
     job.allMatches = o.reportAllMatches;
+    job.stopRequested = [] { return qv::platform::EndRequests::Received() != 0; };
     std::string failure;
     if (!run(&job, &failure)) {
         std::fprintf(stderr, "Error: %s\n", failure.c_str());
@@ -488,8 +490,20 @@ int main(int argc, char** argv)
     ConsoleSink sink(dates, !options.exportFile.empty(), out);
     qv::SearchRun run(std::move(setup), sink);
     sink.stopsOnFailure(run);
+    // Ended by a signal (Ctrl+C, `kill`, a closed terminal): the run stops, a report being written
+    // is removed, extracted files go; then the program ends as the signal asked.
+    const qv::platform::EndRequests endRequests([&run](int) { run.requestStop(); });
     run.run();
     const qv::RunSummary& summary = sink.summary();
+    const auto endIfAsked = [&] {
+        if (const int signal = qv::platform::EndRequests::Received()) {
+            out.flush();
+            qv::DeleteExtractionFolders(summary.extractionFolders);
+            temp.reset();
+            qv::platform::EndRequests::EndAs(signal);
+        }
+    };
+    endIfAsked();
     // Once the output has failed nothing more is done: no summary, no export.
     bool exported = options.exportFile.empty();
     if (out.flush()) {
@@ -500,6 +514,7 @@ int main(int argc, char** argv)
         if (!exported)
             exported = exportReport(options, settings, verdict, sink.rows());
     }
+    endIfAsked();
     qv::DeleteExtractionFolders(summary.extractionFolders);
     const bool failed = options.pathError || !unreadable.empty() || sink.archiveErrors() > 0 || !exported ||
                         out.writeFailed();

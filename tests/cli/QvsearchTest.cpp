@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 
@@ -457,6 +459,57 @@ TEST(QvsearchClosedPipe, EndsTheSearchQuietlyAtOnce)
     r = qvsearch(dir, {"-n", "--max-matches=1000000", "hit", "."}, outputTo("| head -1 >" + quote(scratch().path() + "out")));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
+}
+
+TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
+{
+    qvtest::TempDir dir;
+    std::string many;
+    for (int i = 0; i < 200000; ++i)
+        many += "needle line\n";
+    qvtest::makeZip(dir.path() + "big.zip", {{"inner/many.txt", many}});
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        const qvtest::TempDir tmp;
+        const std::string report = scratch().path() + "report.txt";
+        std::remove(report.c_str());
+        int output[2];
+        ASSERT_EQ(::pipe(output), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(output[1], 1);
+            ::close(output[0]);
+            ::setenv("TMPDIR", tmp.path().c_str(), 1);
+            ::setenv("QUORVANE_REGISTRY", (scratch().path() + "registry.db").c_str(), 1);
+            const std::string exportTo = "--export=" + report;
+            ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-z", "-n", "--max-matches=1000000", exportTo.c_str(), "needle",
+                    dir.path().c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(output[1]);
+        // The member's listing fills the pipe nobody reads yet: the run is then in the middle of
+        // the archive, its extracted copy on disk.
+        std::string first(4096, '\0');
+        ASSERT_GT(::read(output[0], first.data(), first.size()), 0);
+        bool extracted = false;
+        for (int i = 0; i < 6000 && !extracted; ++i) {
+            for (const auto& e : std::filesystem::recursive_directory_iterator(tmp.path()))
+                extracted = extracted || e.path().filename() == "many.txt";
+            if (!extracted)
+                ::usleep(10000);
+        }
+        ASSERT_TRUE(extracted);
+        ASSERT_EQ(::kill(pid, signal), 0);
+        char drain[65536];
+        while (::read(output[0], drain, sizeof drain) > 0) {
+        }
+        ::close(output[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+        EXPECT_FALSE(std::filesystem::exists(report));
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Program start: the application title, the 640-pixel refusal, the windows, the message loop.
+#include "platform/EndRequests.h"
 #include "widgets/HintSwitch.h"
 #include "MainWindow.h"
 
@@ -28,7 +29,28 @@ int main(int argc, char** argv)
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     setup.arguments = arguments;
-    qv::TfrmMain frmMain(setup);
-    frmMain.show();
-    return QApplication::exec();
+    int status = 0;
+    {
+        // Ended by the session or `kill`: the windows close as if the user had closed them, so
+        // a run stops and extracted files go, and a dialog open at the time changes nothing.
+        // Watched for before the window makes its temporary folder.
+        const qv::platform::EndRequests endRequests([&app](int) {
+            QMetaObject::invokeMethod(
+                &app,
+                [] {
+                    QApplication::closeAllWindows();
+                    QCoreApplication::exit(1);
+                },
+                Qt::QueuedConnection);
+        });
+        qv::TfrmMain frmMain(setup);
+        frmMain.show();
+        status = QApplication::exec();
+        if (qv::platform::EndRequests::Received() != 0)
+            frmMain.close(); // a message box that would not close may have kept it open
+    }
+    // The private temporary folder has gone with the window: now end as the signal asked.
+    if (const int signal = qv::platform::EndRequests::Received())
+        qv::platform::EndRequests::EndAs(signal);
+    return status;
 }
