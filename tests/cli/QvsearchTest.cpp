@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -225,6 +226,32 @@ TEST(Qvsearch, FoldersSubfoldersMasksAndArchives)
     EXPECT_NE(r.out.find("Usage: qvsearch"), std::string::npos);
     EXPECT_EQ(qvsearch(dir, {"--bogus", "x"}).status, 2);
     EXPECT_EQ(qvsearch(dir, {"--max-matches", "many", "x"}).status, 2);
+}
+
+TEST(Qvsearch, NothingLostOrMisattributedInArchivesWordsAndDates)
+{
+    qvtest::TempDir dir;
+    qvtest::ZipMember old("one/same.txt", "needle\n");
+    old.modified = 981173106; // 3 February 2001
+    qvtest::makeZip(dir.path() + "d.zip", {old, {"two/same.txt", "needle\nneedle\n"}});
+    // The mask "*" meets the archive twice, through the user's mask and the added archive mask.
+    CliRun r = qvsearch(dir, {"-z", "-f", "*", "needle", "."});
+    std::vector<std::string> lines = outputLines(r.out);
+    ASSERT_EQ(rowNames(r.out), (std::vector<std::string>{"one/same.txt", "two/same.txt"})) << r.out;
+    EXPECT_EQ(fields(lines[0])[2], "1");
+    EXPECT_EQ(fields(lines[1])[2], "2");
+    EXPECT_TRUE(contains(fields(lines[0])[5], "2001")) << fields(lines[0])[5];
+    // Whole words for every alternative and conjunct; an anchor is an edge.
+    dir.write("w.txt", "catalog hotdog\nthe cat\nabc def\n");
+    EXPECT_EQ(fields(qvsearch(dir, {"-w", "cat|dog", "w.txt"}).out)[2], "1");
+    EXPECT_EQ(fields(qvsearch(dir, {"-w", "cat&the", "w.txt"}).out)[2], "1");
+    EXPECT_EQ(fields(qvsearch(dir, {"-w", "^abc", "w.txt"}).out)[2], "1");
+    // A date before 1980 as it is.
+    const std::string moon = dir.write("moon.txt", "needle\n");
+    const struct timespec t[2] = {{-14182940, 0}, {-14182940, 0}};
+    ::utimensat(AT_FDCWD, moon.c_str(), t, 0);
+    r = qvsearch(dir, {"needle", "moon.txt"});
+    EXPECT_TRUE(contains(fields(r.out)[5], "1969")) << r.out;
 }
 
 TEST(Qvsearch, ListingLimitsFromOptions)
