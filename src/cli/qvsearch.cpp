@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -455,6 +456,11 @@ int main(int argc, char** argv)
 
     Settings settings;
     qv::platform::RegistryHive hive(qv::platform::RegistryHive::DefaultPath());
+    hive.onSetAside = [](const std::string& keptAs) {
+        std::string text = qv::SetAsideText(keptAs);
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::fprintf(stderr, "qvsearch: %s\n", text.c_str());
+    };
     qv::LoadPreferences(hive, settings.preferences);
     if (options.maxMatches)
         settings.preferences.MaxMatches = *options.maxMatches;

@@ -75,8 +75,9 @@ CliRun qvsearch(const qvtest::TempDir& dir, const std::vector<std::string>& args
     const std::string out = scratch().path() + "out", err = scratch().path() + "err", status = scratch().path() + "status";
     for (const std::string& f : {out, err, status})
         std::remove(f.c_str());
-    std::string cmd = "cd " + quote(dir.path()) + " && (" + how.env + " QUORVANE_REGISTRY=" + quote(scratch().path() + "registry.db") +
-                      " LANG=C " + quote(QVSEARCH_PATH);
+    // The run's own assignments come last, so they win.
+    std::string cmd = "cd " + quote(dir.path()) + " && (QUORVANE_REGISTRY=" + quote(scratch().path() + "registry.db") + " LANG=C " +
+                      how.env + " " + quote(QVSEARCH_PATH);
     for (const auto& a : args)
         cmd += " " + quote(a);
     // The status from inside, so that a pipe after qvsearch does not hide it.
@@ -441,6 +442,28 @@ TEST(QvsearchExitStatus, UnreadableFilesAndFoldersAreNamedAndAreErrors)
     EXPECT_TRUE(contains(r.err, "qvsearch: ./locked.txt: Permission denied\n")) << r.err;
     ::chmod((dir.path() + "closed").c_str(), 0755);
     ::chmod((dir.path() + "deep/closed").c_str(), 0755);
+}
+
+TEST(QvsearchSettings, AnUnreadableStoreIsNamedOnStandardError)
+{
+    qvtest::TempDir dir;
+    dir.write("a.txt", "needle\n");
+    const qvtest::TempDir config;
+    const std::string store = config.path() + "registry.db";
+    const How how = withEnv("QUORVANE_REGISTRY=" + quote(store));
+    // First start, no store: nothing said.
+    CliRun r = qvsearch(dir, {"needle", "."}, how);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(contains(r.err, "settings")) << r.err;
+    for (const std::string& damage : {std::string("garbage, not a database"), std::string()}) {
+        std::filesystem::remove(store);
+        config.write("registry.db", damage);
+        r = qvsearch(dir, {"needle", "."}, how);
+        EXPECT_EQ(r.status, 0);
+        const std::string lead = "qvsearch: Your settings could not be read, so the default settings are in use. "
+                                 "The unreadable settings file was kept as " + store + ".corrupt-";
+        EXPECT_TRUE(r.err.starts_with(lead)) << r.err;
+    }
 }
 
 TEST(QvsearchTemporaryFolder, MadeOnlyWhenAnArchiveIsSearched)

@@ -150,6 +150,33 @@ TEST_F(WindowFixture, DatesShowTheirRealTimeInOneFormatAndSortAsTimes)
     EXPECT_EQ(dateOf(1), shown.Format(0));
 }
 
+TEST_F(WindowFixture, UnreadableSettingsAreKeptAsideAndTheUserIsToldWhere)
+{
+    const std::string store = registry.path() + "registry.db";
+    for (const std::string& damage : {std::string("this is no database, only some text"), std::string()}) {
+        SCOPED_TRACE(damage.empty() ? "zero-length store" : "damaged store");
+        messages.boxes.clear();
+        registry.write("registry.db", damage);
+        auto w = openOnFolder();
+        ASSERT_EQ(messages.boxes.size(), 1U);
+        EXPECT_EQ(messages.boxes[0].caption, "Warning");
+        EXPECT_EQ(messages.boxes[0].icon, qv::BoxIcon::Warning);
+        const std::string text = messages.boxes[0].text.toStdString();
+        const std::string lead = "Your settings could not be read, so the default settings are in use.\n"
+                                 "The unreadable settings file was kept as ";
+        ASSERT_TRUE(text.starts_with(lead)) << text;
+        const std::string keptAs = text.substr(lead.size());
+        EXPECT_TRUE(keptAs.starts_with(store + ".corrupt-")) << keptAs;
+        EXPECT_EQ(qvtest::readFile(keptAs), damage);
+        // Told once: the fresh store reads without a word.
+        w.reset();
+        messages.boxes.clear();
+        w = openOnFolder();
+        EXPECT_TRUE(messages.boxes.empty());
+        std::filesystem::remove(store);
+    }
+}
+
 TEST_F(WindowFixture, DeleteRemovesTheSelectedRowAndEmptiesTheMatchList)
 {
     dir.write("a.txt", "x\n");

@@ -157,6 +157,8 @@ sqlite3* RegistryHive::connect()
         if (::rename(path_.c_str(), aside.c_str()) != 0)
             return nullptr;
         ::rename((path_ + "-journal").c_str(), (aside + "-journal").c_str());
+        if (onSetAside)
+            onSetAside(aside);
     }
     return nullptr;
 }

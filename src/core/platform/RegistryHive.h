@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -67,7 +68,8 @@ private:
 // The per-user registry: an SQLite database of (key path, value name, type, data). Every operation
 // opens the database, works and closes; writes run in immediate transactions with a busy timeout,
 // so several running copies never corrupt it (the last writer wins). A file that is not a healthy
-// database is renamed aside and an empty store used.
+// database is renamed aside (never overwritten: it may hold all the user's settings) and an empty
+// store used; `onSetAside` is told the name it was kept under.
 class RegistryHive {
 public:
     // $QUORVANE_REGISTRY, else $XDG_CONFIG_HOME/Quorvane/registry.db (~/.config/Quorvane/...).
@@ -79,6 +81,8 @@ public:
     std::optional<RegistryKey> OpenKey(std::string_view keyPath, bool create);
 
     [[nodiscard]] const std::string& path() const { return path_; }
+
+    std::function<void(const std::string& keptAs)> onSetAside;
 
 private:
     sqlite3* connect();

@@ -36,4 +36,7 @@ void LoadPreferences(platform::RegistryHive& hive, PreferenceSet& prefs);
 // stay written.
 void SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs);
 
+// What the user is told when the settings could not be read and the file was kept aside.
+std::string SetAsideText(const std::string& keptAs);
+
 } // namespace qv

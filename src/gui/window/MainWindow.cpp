@@ -60,6 +60,13 @@ TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
     build(*this);
     place(*this, screen_);
     connectHandlers();
+    // Settings that could not be read are kept aside, and the user is told where, once the
+    // handler that read them has finished.
+    registry_.onSetAside = [this](const std::string& keptAs) {
+        QMetaObject::invokeMethod(
+            this, [this, keptAs] { messages_->show(this, QStringLiteral("Warning"), ToQString(SetAsideText(keptAs)), BoxIcon::Warning); },
+            Qt::QueuedConnection);
+    };
     frmPrint = reports_.dialog();
     FormCreate(setup.arguments);
 }
