@@ -191,40 +191,15 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-SearchRequest TfrmMain::currentRequest() const
-{
-    SearchRequest r;
-    r.StartDirectory = Dir1->selectedPath();
-    r.RootSelected = Dir1->isFirstNodeSelected();
-    r.SelectedCaption = ToBytes(Dir1->selectedCaption());
-    r.FileSpecs = ToBytes(txtFilespec->text());
-    r.SearchText = ToBytes(cboSearch->currentText());
-    r.InclSub = chkInclSub->isChecked();
-    r.SearchListed = chkSearchListed->isChecked();
-    r.SearchZip = chkSearchZip->isChecked();
-    r.Case = chkCase->isChecked();
-    r.Word = chkWord->isChecked();
-    r.Literal = chkLiteral->isChecked();
-    r.TextFiles = chkTextFiles->isChecked();
-    r.BinaryFiles = chkBinaryFiles->isChecked();
-    return r;
-}
-
 void TfrmMain::cmdSearchClick()
 {
-    run_.start(currentRequest());
+    run_.start(inputs_.request());
 }
 
 void TfrmMain::cboRegExpClick(int index)
 {
-    if (index < 0)
-        return;
-    const QString item = cboRegExp->itemText(index);
-    const QString token = item.left(item.indexOf(QLatin1Char(' ')));
-    QLineEdit* edit = cboSearch->lineEdit();
-    const int caret = edit->cursorPosition();
-    edit->setText(edit->text() + token);
-    edit->setCursorPosition(caret);
+    if (index >= 0)
+        inputs_.insertToken(cboRegExp->itemText(index));
 }
 
 void TfrmMain::lstFiles1ColumnClick(int column)
@@ -280,49 +255,16 @@ void TfrmMain::RetrieveSearch1Click()
 {
     if (searching())
         return;
-    // A folder that cannot be selected leaves the tree as it was.
-    auto selectFolder = [this](const std::string& folder) {
-        const std::string previous = Dir1->selectedPath();
-        const bool wasFirst = Dir1->isFirstNodeSelected();
-        if (Dir1->selectPath(folder))
-            return true;
-        if (!previous.empty())
-            Dir1->selectPath(previous);
-        else if (!wasFirst)
-            Dir1->setCurrentIndex({});
-        return false;
-    };
-    TfrmSearches dialog(registry_, *messages_, selectFolder, this);
+    TfrmSearches dialog(registry_, *messages_, [this](const std::string& folder) { return inputs_.selectFolder(folder); }, this);
     dialog.exec();
-    const auto& s = dialog.retrieved();
-    if (!s)
-        return;
-    cboSearch->setCurrentText(ToQString(s->SearchText));
-    txtFilespec->setText(ToQString(s->FileSpecs));
-    const SearchOptions o = OptionsFromLetters(s->Options);
-    chkTextFiles->setChecked(o.TextFiles);
-    chkBinaryFiles->setChecked(o.BinaryFiles);
-    chkInclSub->setChecked(o.InclSub);
-    chkSearchZip->setChecked(o.SearchZip);
-    chkCase->setChecked(o.Case);
-    chkWord->setChecked(o.Word);
-    chkLiteral->setChecked(o.Literal);
+    if (const auto& s = dialog.retrieved())
+        inputs_.apply(*s);
 }
 
 void TfrmMain::SaveSearch1Click()
 {
-    if (searching())
-        return;
-    SearchOptions o;
-    o.TextFiles = chkTextFiles->isChecked();
-    o.BinaryFiles = chkBinaryFiles->isChecked();
-    o.InclSub = chkInclSub->isChecked();
-    o.SearchZip = chkSearchZip->isChecked();
-    o.Case = chkCase->isChecked();
-    o.Word = chkWord->isChecked();
-    o.Literal = chkLiteral->isChecked();
-    const SavedSearch s{Dir1->selectedPath(), ToBytes(cboSearch->currentText()), ToBytes(txtFilespec->text()), OptionLetters(o)};
-    SaveSearch(s, registry_, *messages_, this);
+    if (!searching())
+        SaveSearch(inputs_.saved(), registry_, *messages_, this);
 }
 
 void TfrmMain::Preferences1Click()

@@ -6,6 +6,7 @@
 #include "ProgramState.h"
 #include "ReportDriver.h"
 #include "SearchController.h"
+#include "SearchInputs.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
 #include "widgets/Choosers.h"
@@ -75,7 +76,6 @@ public:
     QPrinter& printer() { return reports_.printer(); }
     TfrmPrint* frmPrint = nullptr;
     // The search request as the inputs hold it now.
-    [[nodiscard]] SearchRequest currentRequest() const;
     // Applies the match-list font of the preferences.
     void applyMatchFont();
 
@@ -99,6 +99,7 @@ private:
     QRect screen_;
     SearchController run_;
     FileActions actions_;
+    SearchInputs inputs_{*this};
     ReportDriver reports_;
     bool startedWithArgument_ = false;
     bool shown_ = false;
