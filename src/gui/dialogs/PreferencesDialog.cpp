@@ -1,14 +1,15 @@
 #include "PreferencesDialog.h"
 
+#include "widgets/Colors.h"
 #include "widgets/HintSwitch.h"
 #include "widgets/Messages.h"
 #include "widgets/NumberField.h"
 #include "widgets/PathField.h"
+#include "widgets/Text.h"
 #include "platform/Executables.h"
 #include "store/EditorCheck.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -27,28 +28,6 @@
 
 namespace qv {
 namespace {
-
-QColor fromBgr(std::int32_t c)
-{
-    const auto u = static_cast<std::uint32_t>(c);
-    return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF), static_cast<int>((u >> 16) & 0xFF));
-}
-
-std::int32_t toBgr(const QColor& c)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-                                     (static_cast<std::uint32_t>(c.blue()) << 16));
-}
-
-QString fromBytes(const std::string& s)
-{
-    return QString::fromLocal8Bit(s.c_str(), static_cast<qsizetype>(s.size()));
-}
-
-std::string toBytes(const QString& s)
-{
-    return s.toLocal8Bit().toStdString();
-}
 
 QLabel* label(const QString& text, QWidget* buddy, QWidget* parent)
 {
@@ -186,8 +165,8 @@ void TfrmPreferences::FormShow()
     txtMaxMatchLen->setValue(prefs_.MaxMatchLen);
     txtMaxMatches->setValue(prefs_.MaxMatches);
     chkShowHint->setChecked(hintsShown());
-    txtEditor->edit()->setText(fromBytes(prefs_.Editor));
-    txtStartupDir->edit()->setText(QFile::decodeName(prefs_.StartupDir.c_str()));
+    txtEditor->edit()->setText(ToQString(prefs_.Editor));
+    txtStartupDir->edit()->setText(ToQString(prefs_.StartupDir));
     showFont(lblMatchFont, prefs_.MatchFontName, prefs_.MatchFontSize);
     showFont(lblViewerFont, prefs_.ViewerFontName, prefs_.ViewerFontSize);
     showFont(lblPrintFont, prefs_.PrintFontName, prefs_.PrintFontSize);
@@ -196,8 +175,8 @@ void TfrmPreferences::FormShow()
 
 void TfrmPreferences::showFont(QLabel* label, const std::string& name, std::int32_t size)
 {
-    label->setText(QStringLiteral("%1, %2 points").arg(fromBytes(name)).arg(size));
-    QFont font(fromBytes(name));
+    label->setText(QStringLiteral("%1, %2 points").arg(ToQString(name)).arg(size));
+    QFont font(ToQString(name));
     if (size > 0)
         font.setPointSize(size);
     label->setFont(font);
@@ -207,9 +186,9 @@ void TfrmPreferences::ShowSampleColors()
 {
     edtSample->clear();
     QTextCharFormat text;
-    text.setForeground(fromBgr(prefs_.ViewerTextColor));
+    text.setForeground(ColorFromStored(prefs_.ViewerTextColor));
     QTextCharFormat high;
-    high.setForeground(fromBgr(prefs_.ViewerHighColor));
+    high.setForeground(ColorFromStored(prefs_.ViewerHighColor));
     QTextCursor c(edtSample->document());
     c.insertText(QStringLiteral("Current Text Color"), text);
     c.insertBlock();
@@ -218,10 +197,10 @@ void TfrmPreferences::ShowSampleColors()
 
 void TfrmPreferences::changeFont(std::string& name, std::int32_t& size, QLabel* label)
 {
-    QFont current(fromBytes(name));
+    QFont current(ToQString(name));
     current.setPointSize(std::clamp(size, 8, 12));
     if (const auto chosen = choosers_.font(this, current)) {
-        name = toBytes(chosen->family());
+        name = ToBytes(chosen->family());
         size = chosen->pointSize();
     }
     showFont(label, name, size);
@@ -244,15 +223,15 @@ void TfrmPreferences::cmdPrintFontClick()
 
 void TfrmPreferences::cmdTextColorClick()
 {
-    if (const auto c = choosers_.color(this, fromBgr(prefs_.ViewerTextColor)))
-        prefs_.ViewerTextColor = toBgr(*c);
+    if (const auto c = choosers_.color(this, ColorFromStored(prefs_.ViewerTextColor)))
+        prefs_.ViewerTextColor = StoredColor(*c);
     ShowSampleColors();
 }
 
 void TfrmPreferences::cmdHighColorClick()
 {
-    if (const auto c = choosers_.color(this, fromBgr(prefs_.ViewerHighColor)))
-        prefs_.ViewerHighColor = toBgr(*c);
+    if (const auto c = choosers_.color(this, ColorFromStored(prefs_.ViewerHighColor)))
+        prefs_.ViewerHighColor = StoredColor(*c);
     ShowSampleColors();
 }
 
@@ -260,16 +239,16 @@ void TfrmPreferences::txtEditorExit()
 {
     QLineEdit* edit = txtEditor->edit();
     if (edit->text().isEmpty()) {
-        edit->setText(fromBytes(platform::DefaultEditor()));
+        edit->setText(ToQString(platform::DefaultEditor()));
         return;
     }
-    if (const auto warning = EditorWarning(toBytes(edit->text())))
-        messages_.show(this, QStringLiteral("Error"), QString::fromStdString(*warning), BoxIcon::Warning);
+    if (const auto warning = EditorWarning(ToBytes(edit->text())))
+        messages_.show(this, QStringLiteral("Error"), ToQString(*warning), BoxIcon::Warning);
 }
 
 void TfrmPreferences::txtStartupDirExit()
 {
-    prefs_.StartupDir = QFile::encodeName(txtStartupDir->edit()->text()).toStdString();
+    prefs_.StartupDir = ToBytes(txtStartupDir->edit()->text());
 }
 
 void TfrmPreferences::cmdOKClick()
@@ -278,12 +257,12 @@ void TfrmPreferences::cmdOKClick()
     prefs_.MaxMatches = txtMaxMatches->number();
     prefs_.ShowHint = chkShowHint->isChecked();
     setHintsShown(prefs_.ShowHint);
-    prefs_.Editor = toBytes(txtEditor->edit()->text());
-    prefs_.StartupDir = QFile::encodeName(txtStartupDir->edit()->text()).toStdString();
+    prefs_.Editor = ToBytes(txtEditor->edit()->text());
+    prefs_.StartupDir = ToBytes(txtStartupDir->edit()->text());
     try {
         SavePreferences(hive_, prefs_);
     } catch (const platform::RegistryError& e) {
-        messages_.show(this, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
+        messages_.show(this, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
         return;
     }
     LoadPreferences(hive_, prefs_);

@@ -23,7 +23,7 @@ void SaveSearch(const SavedSearch& s, platform::RegistryHive& registry, Messages
     try {
         WriteSearches(registry, RecordText(s) + ReadSearches(registry));
     } catch (const platform::RegistryError& e) {
-        messages.show(owner, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
+        messages.show(owner, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
         return;
     }
     messages.show(owner, QStringLiteral("Message"), QStringLiteral("Search saved"), BoxIcon::Information);
@@ -125,7 +125,7 @@ void TfrmSearches::cmdDeleteClick()
     try {
         WriteSearches(registry_, value_);
     } catch (const platform::RegistryError& e) {
-        messages_.show(this, QStringLiteral("Quorvane"), QString::fromStdString(e.what()), BoxIcon::Warning);
+        messages_.show(this, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "PainterDestination.h"
 
+#include "widgets/Text.h"
+
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPrinter>
@@ -43,7 +45,7 @@ void PainterDestination::placeText(double x, double y, Align align, const std::s
 {
     if (!ok_ || text.empty())
         return;
-    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString s = ToQString(text);
     if (s.size() > kMaxPaintedChars)
         s.truncate(kMaxPaintedChars);
     const QFont f = font_.font(bold);

@@ -1,5 +1,7 @@
 #include "ReportFont.h"
 
+#include "widgets/Text.h"
+
 #include <QFontMetricsF>
 #include <QImage>
 
@@ -29,7 +31,7 @@ struct ReportFont::Metrics {
 };
 
 ReportFont::ReportFont(const std::string& family, int pointSize)
-    : regular_(QString::fromStdString(family), std::max(1, pointSize))
+    : regular_(ToQString(family), std::max(1, pointSize))
 {
     // Unhinted, so that widths, and where fixed-width fields are cut, do not depend on the
     // display's font settings: the window and qvsearch export the same bytes.
@@ -44,7 +46,7 @@ Measure ReportFont::measure() const
 {
     return [metrics = metrics_](const std::string& text, bool bold) {
         const QFontMetricsF& m = bold ? metrics->bold : metrics->regular;
-        return m.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))) * 25.4 / kMeasureDpi;
+        return m.horizontalAdvance(ToQString(text)) * 25.4 / kMeasureDpi;
     };
 }
 

@@ -1,6 +1,7 @@
 #include "ReportOutput.h"
 
 #include "widgets/Messages.h"
+#include "widgets/Text.h"
 #include "PainterDestination.h"
 #include "reports/TextExport.h"
 
@@ -69,7 +70,7 @@ bool ReportOutput::exportToFile(const std::string& fileName, const ReportMaker& 
     }
     // An export that did not reach its file must not pass for one that did.
     if (failure)
-        messages_.show(owner_, QStringLiteral("Error"), QString::fromLocal8Bit(failure->c_str()), BoxIcon::Warning);
+        messages_.show(owner_, QStringLiteral("Error"), ToQString(*failure), BoxIcon::Warning);
     return !failure;
 }
 

@@ -4,7 +4,6 @@
 #include "platform/ProgramLaunch.h"
 #include "widgets/Text.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QObject>
 #include <QProcess>
@@ -56,7 +55,7 @@ DesktopLauncher::~DesktopLauncher()
 
 void DesktopLauncher::open(const std::string& path, FailureHandler failed)
 {
-    const std::string type = ToBytes(QMimeDatabase().mimeTypeForFile(QFile::decodeName(path.c_str())).name());
+    const std::string type = ToBytes(QMimeDatabase().mimeTypeForFile(ToQString(path)).name());
     // The queries may take a while on a busy desktop: the window does not wait for them.
     std::thread([relay = relay_, path, type, failed = std::move(failed)] {
         // No default application for the file's type means nothing can open it.

@@ -24,7 +24,7 @@ QVariant MatchLineModel::data(const QModelIndex& index, int role) const
     const MatchLine& r = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
-            return QString::fromStdString(LineNumberText(r));
+            return ToQString(LineNumberText(r));
         // Texts are bytes: shown as the locale's encoding gives them; tabs and line breaks as blanks.
         QString t = ToQString(r.text);
         for (QChar& c : t)
