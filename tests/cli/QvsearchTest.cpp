@@ -440,6 +440,10 @@ TEST(QvsearchExitStatus, UnreadableFilesAndFoldersAreNamedAndAreErrors)
     const CliRun r = qvsearch(dir, {"needle", "locked.txt", "open.txt"}, asNobody());
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(contains(r.err, "qvsearch: ./locked.txt: Permission denied\n")) << r.err;
+    // A file that opens but cannot be read: its own memory, read where nothing is mapped.
+    const CliRun unread = qvsearch(dir, {"needle", "/proc/self/mem"});
+    EXPECT_EQ(unread.status, 2);
+    EXPECT_TRUE(contains(unread.err, "qvsearch: /proc/self/mem: Input/output error\n")) << unread.err;
     ::chmod((dir.path() + "closed").c_str(), 0755);
     ::chmod((dir.path() + "deep/closed").c_str(), 0755);
 }

@@ -1,5 +1,7 @@
 #include "RegistryHive.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -41,27 +43,23 @@ public:
     {
         const auto slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
+        fd_.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd_)
             return;
-        for (int waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 10) {
+        for (int waited = 0; ::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0; waited += 10) {
             if (errno != EWOULDBLOCK || waited >= kBusyTimeoutMs) {
-                ::close(std::exchange(fd_, -1));
+                fd_.reset();
                 return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
-    ~FolderLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_); // releases the lock
-    }
+    // Closing the folder releases the lock.
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 bool exec(sqlite3* db, const char* sql)

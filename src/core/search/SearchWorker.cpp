@@ -190,8 +190,11 @@ void SearchWorker::searchFile(FileJob job)
     const bool memoize = !job.archive && (job.linked || hardLinked);
     const bool askMemo = !job.archive && (job.mayRecur || hardLinked);
     const auto known = askMemo ? shared_.memo.find(file->Id(), file->Size(), file->ChangeStamp()) : std::nullopt;
-    if (!known && !file->ReadFirstBlock(first_))
+    if (!known && !file->ReadFirstBlock(first_)) {
+        if (setup.unreadable) // errno from the read that failed
+            setup.unreadable(wholePath(), errno);
         return passOver();
+    }
     const FileType type = known ? known->type : file->ClassifyFile();
     if ((type == FileType::Binary && !setup.request.BinaryFiles) || (type == FileType::Text && !setup.request.TextFiles))
         return passOver();
