@@ -12,9 +12,9 @@ const std::string& text()
 {
     static const std::string t = [] {
         std::mt19937 rng(1);
-        static const char* words[] = {"int", "void", "static", "return", "if", "else", "struct", "buffer", "length",
-                                      "PATH_MAX", "printf", "(", ")", ";", "{", "}", "=", "const", "char", "*", "x",
-                                      "count", "_internal", "uint32_t", "size_t", "NULL"};
+        static const char* words[] = {"int",      "void",   "static", "return", "if",        "else",     "struct", "buffer", "length",
+                                      "PATH_MAX", "printf", "(",      ")",      ";",         "{",        "}",      "=",      "const",
+                                      "char",     "*",      "x",      "count",  "_internal", "uint32_t", "size_t", "NULL"};
         std::string s;
         while (s.size() < (std::size_t{32} << 20)) {
             const int n = 3 + static_cast<int>(rng() % 10);
@@ -39,8 +39,7 @@ void countLines(benchmark::State& state, const char* pattern, bool caseSensitive
     qv::regex::LineSearch search(compiled);
     for (auto _ : state) {
         search.adopt(-1, text(), true);
-        while (search.next()) {
-        }
+        while (search.next()) { }
         n = search.close();
         benchmark::DoNotOptimize(n);
     }

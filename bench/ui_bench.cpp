@@ -86,8 +86,8 @@ RunTiming timeRun(qv::TfrmMain& w, const std::function<bool()>& stopWhen = {})
 
 void report(const char* what, const RunTiming& t)
 {
-    std::printf("%-44s run %6.0f ms, %6d rows, first rows after %5.0f ms, longest time without events %4.0f ms", what, t.runMs,
-                t.rows, t.firstRowsMs, t.longestGapMs);
+    std::printf("%-44s run %6.0f ms, %6d rows, first rows after %5.0f ms, longest time without events %4.0f ms", what, t.runMs, t.rows,
+                t.firstRowsMs, t.longestGapMs);
     if (t.stopMs >= 0)
         std::printf(", Stop to end %4.0f ms", t.stopMs);
     std::printf("\n");
@@ -187,13 +187,15 @@ int main(int argc, char** argv)
     setSearch(w, work + "/big/", QStringLiteral("[a-z]+_[0-9]+|needle"), false);
     report("one 400 MB file, Stop inside it", timeRun(w, searching(w, big)));
 
-    setSearch(w, work + "/hostile/", QStringLiteral("a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]"), false);
+    setSearch(w, work + "/hostile/", QStringLiteral("a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]"),
+              false);
     report("a 40 MB file the automaton gives up on", timeRun(w));
     report("the same, Stop inside it", timeRun(w, after(300)));
 
     setSearch(w, work + "/zip/", QStringLiteral("needle"), false, true);
     report("a 400 MB archive member", timeRun(w));
-    report("the same, Stop inside its extraction", timeRun(w, [&w] { return w.pnlStatus->text().startsWith(QStringLiteral("Extracting")); }));
+    report("the same, Stop inside its extraction",
+           timeRun(w, [&w] { return w.pnlStatus->text().startsWith(QStringLiteral("Extracting")); }));
 
     setSearch(w, "/", QStringLiteral("needle"), true);
     report("the whole file system, Stop after 3 s", timeRun(w, after(3000)));
@@ -277,8 +279,8 @@ int main(int argc, char** argv)
             if (v.edtFile->caret() == caret)
                 break;
         }
-        std::printf("viewer on %s (%lld MB, %d matches): first paint %.0f ms, %d steps %.3f ms each, memory +%ld MB\n",
-                    file.c_str(), static_cast<long long>(std::filesystem::file_size(file) >> 20), v.MatchCount, open, steps,
+        std::printf("viewer on %s (%lld MB, %d matches): first paint %.0f ms, %d steps %.3f ms each, memory +%ld MB\n", file.c_str(),
+                    static_cast<long long>(std::filesystem::file_size(file) >> 20), v.MatchCount, open, steps,
                     steps > 0 ? ms(Clock::now() - start) / steps : 0.0, rss() - before);
     }
     return 0;

@@ -44,7 +44,7 @@ std::uint64_t checkAndEmpty(const std::string& folder)
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
-        struct stat st {};
+        struct stat st { };
         const std::string path = folder + name;
         if (::lstat(path.c_str(), &st) != 0)
             fail("cannot stat", path);

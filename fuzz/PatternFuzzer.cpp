@@ -20,8 +20,8 @@ constexpr std::size_t kReferenceText = 48;
 
 [[noreturn]] void fail(const std::string& what, const std::string& pattern, std::string_view text, const char* engine)
 {
-    std::fprintf(stderr, "MISMATCH (%s) engine %s pattern [%s] text [%s]\n", what.c_str(), engine,
-                 qvtest::Escaped(pattern).c_str(), qvtest::Escaped(text).c_str());
+    std::fprintf(stderr, "MISMATCH (%s) engine %s pattern [%s] text [%s]\n", what.c_str(), engine, qvtest::Escaped(pattern).c_str(),
+                 qvtest::Escaped(text).c_str());
     std::abort();
 }
 

@@ -22,9 +22,9 @@ namespace {
     std::abort();
 }
 
-const char* const kNames[] = {"MaxMatchLen", "MaxMatches", "ShowHint", "Editor", "StartupDir", "MatchFontName",
-                              "MatchFontSize", "ViewerFontName", "ViewerFontSize", "PrintFontName", "PrintFontSize",
-                              "ViewerTextColor", "ViewerHighColor", "DateTimeFormat", "Searches", "Other"};
+const char* const kNames[] = {"MaxMatchLen",     "MaxMatches",     "ShowHint",       "Editor",        "StartupDir",    "MatchFontName",
+                              "MatchFontSize",   "ViewerFontName", "ViewerFontSize", "PrintFontName", "PrintFontSize", "ViewerTextColor",
+                              "ViewerHighColor", "DateTimeFormat", "Searches",       "Other"};
 
 void loadEverything(qv::platform::RegistryHive& hive)
 {

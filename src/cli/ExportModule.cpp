@@ -28,7 +28,11 @@ extern "C" __attribute__((visibility("default"))) bool qvsearchExportReport(cons
     const qv::reports::ReportFont font(job->printFontName, job->printFontSize);
     const std::string header = qv::reports::ReportHeader(job->searchText, job->folder, job->fileSpecs);
     qv::MatchLister lister(qv::ListingParameters{job->pattern, job->caseSensitive, job->maxMatchLen, job->maxMatches});
-    qv::reports::ReportData data{*job->rows, {}, -1, -1, [&lister](const qv::FileRow& row) { return lister.list(row).lines; },
+    qv::reports::ReportData data{*job->rows,
+                                 {},
+                                 -1,
+                                 -1,
+                                 [&lister](const qv::FileRow& row) { return lister.list(row).lines; },
                                  qv::DateTimeFormat(job->dateTimeFormat, job->locale)};
     const qv::reports::Report report =
         job->allMatches ? qv::reports::MatchesReportAllFiles(header, data) : qv::reports::FileListReport(header, data);

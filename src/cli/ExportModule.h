@@ -12,8 +12,8 @@ namespace qv::cli {
 
 struct ExportJob {
     const std::vector<FileRow>* rows = nullptr; // in the order found
-    std::string searchText;                     // as typed, for the report header
-    std::string pattern;                        // as prepared, to list the matches again
+    std::string searchText; // as typed, for the report header
+    std::string pattern; // as prepared, to list the matches again
     bool caseSensitive = false;
     long long maxMatchLen = 300;
     long long maxMatches = 500;

@@ -35,38 +35,37 @@ namespace {
 
 const char* const kUsage = "Usage: qvsearch [OPTION]... SEARCH-TEXT [PATH]...\n";
 
-const char* const kHelp =
-    "Usage: qvsearch [OPTION]... SEARCH-TEXT [PATH]...\n"
-    "\n"
-    "Searches the files of each folder PATH (the current folder when none is given) and each\n"
-    "file PATH, as Quorvane's Search button does. Rows of the files with matches go to standard\n"
-    "output, one per file, fields separated by TAB: name, folder, matches, type (T or B), size,\n"
-    "date/time, extracted copy (archive members only). Messages and the summary go to standard\n"
-    "error as \"Caption: text\". Options may come before, between or after the operands; \"--\"\n"
-    "ends them.\n"
-    "\n"
-    "  -r, --subdirs        include subfolders\n"
-    "  -s, --case           case-sensitive search\n"
-    "  -w, --word           match whole words only\n"
-    "  -F, --literal        literal: no regular expressions\n"
-    "  -z, --zip            search inside Zip archives too\n"
-    "      --no-text        do not search text files\n"
-    "      --no-binary      do not search binary files\n"
-    "  -f, --files=SPEC     file specification, masks separated by commas (default \"*.*\")\n"
-    "      --max-matches=N  most matches listed per file (default: the stored preference)\n"
-    "      --max-match-len=N  longest match a binary file counts (default: the stored preference)\n"
-    "  -n, --lines          list each file's matches after its row: TAB, line number, TAB, text\n"
-    "                       (a binary file's match with its context, line breaks shown as blanks)\n"
-    "      --export=FILE    after the search, write a report of it to FILE as Print/Export's\n"
-    "                       \"Export to File\" does (lines end in CR LF)\n"
-    "      --report=files|all  the report: the file list (default), or the matches of all files\n"
-    "  -j, --threads=N      search with N threads (default: one per core)\n"
-    "  -h, --help           this text\n"
-    "  -V, --version        the version\n"
-    "\n"
-    "Exit status: 0 when something matched, 1 when nothing did, 2 when an error occurred (a\n"
-    "refused search, a path that is missing or cannot be read, a damaged archive, an export or\n"
-    "output that could not be written), whatever matched.\n";
+const char* const kHelp = "Usage: qvsearch [OPTION]... SEARCH-TEXT [PATH]...\n"
+                          "\n"
+                          "Searches the files of each folder PATH (the current folder when none is given) and each\n"
+                          "file PATH, as Quorvane's Search button does. Rows of the files with matches go to standard\n"
+                          "output, one per file, fields separated by TAB: name, folder, matches, type (T or B), size,\n"
+                          "date/time, extracted copy (archive members only). Messages and the summary go to standard\n"
+                          "error as \"Caption: text\". Options may come before, between or after the operands; \"--\"\n"
+                          "ends them.\n"
+                          "\n"
+                          "  -r, --subdirs        include subfolders\n"
+                          "  -s, --case           case-sensitive search\n"
+                          "  -w, --word           match whole words only\n"
+                          "  -F, --literal        literal: no regular expressions\n"
+                          "  -z, --zip            search inside Zip archives too\n"
+                          "      --no-text        do not search text files\n"
+                          "      --no-binary      do not search binary files\n"
+                          "  -f, --files=SPEC     file specification, masks separated by commas (default \"*.*\")\n"
+                          "      --max-matches=N  most matches listed per file (default: the stored preference)\n"
+                          "      --max-match-len=N  longest match a binary file counts (default: the stored preference)\n"
+                          "  -n, --lines          list each file's matches after its row: TAB, line number, TAB, text\n"
+                          "                       (a binary file's match with its context, line breaks shown as blanks)\n"
+                          "      --export=FILE    after the search, write a report of it to FILE as Print/Export's\n"
+                          "                       \"Export to File\" does (lines end in CR LF)\n"
+                          "      --report=files|all  the report: the file list (default), or the matches of all files\n"
+                          "  -j, --threads=N      search with N threads (default: one per core)\n"
+                          "  -h, --help           this text\n"
+                          "  -V, --version        the version\n"
+                          "\n"
+                          "Exit status: 0 when something matched, 1 when nothing did, 2 when an error occurred (a\n"
+                          "refused search, a path that is missing or cannot be read, a damaged archive, an export or\n"
+                          "output that could not be written), whatever matched.\n";
 
 // Options without a short form.
 enum LongOnly : int { kNoText = 256, kNoBinary, kMaxMatches, kMaxMatchLen, kExport, kReport };
@@ -177,7 +176,7 @@ private:
 // meet the same one), from whichever thread of the run meets it.
 class UnreadableList {
 public:
-    explicit UnreadableList(const Output& out) : out_(out) {}
+    explicit UnreadableList(const Output& out) : out_(out) { }
 
     void add(const std::string& path, int error)
     {
@@ -208,11 +207,11 @@ void writeField(std::string& line, const std::string& field, bool last = false)
 // stop and nothing more is written.
 class ConsoleSink final : public qv::SearchSink {
 public:
-    ConsoleSink(const qv::DateTimeFormat& dates, bool keepRows, Output& out) : dates_(dates), keepRows_(keepRows), out_(out) {}
+    ConsoleSink(const qv::DateTimeFormat& dates, bool keepRows, Output& out) : dates_(dates), keepRows_(keepRows), out_(out) { }
 
     void stopsOnFailure(qv::SearchRun& run) { run_ = &run; }
 
-    void progress(const qv::RunProgress&) override {}
+    void progress(const qv::RunProgress&) override { }
 
     void archiveError(const std::string& archive, const std::string&) override
     {
@@ -283,7 +282,7 @@ void addTargets(Options& o, char** paths, int count)
         o.targets.folders.push_back(qv::platform::CurrentDirectory());
     for (int k = 0; k < count; ++k) {
         const std::string path = paths[k];
-        struct stat st {};
+        struct stat st { };
         if (::stat(path.c_str(), &st) != 0) {
             std::fprintf(stderr, "qvsearch: %s: %s\n", path.c_str(), std::strerror(errno));
             o.pathError = true;
@@ -522,8 +521,7 @@ int main(int argc, char** argv)
     }
     endIfAsked();
     qv::DeleteExtractionFolders(summary.extractionFolders);
-    const bool failed = options.pathError || !unreadable.empty() || sink.archiveErrors() > 0 || !exported ||
-                        out.writeFailed();
+    const bool failed = options.pathError || !unreadable.empty() || sink.archiveErrors() > 0 || !exported || out.writeFailed();
     if (failed)
         return 2;
     return summary.outcome() == qv::RunOutcome::Matches ? 0 : 1;

@@ -67,8 +67,11 @@ std::set<std::string> helpOptions()
 // last being the word completed), one per line.
 std::string complete(const std::string& words)
 {
-    const std::string script = "source '" + kCompletion + "' && spec=$(complete -p qvsearch) && f=${spec##*-F } && f=${f%% *} && "
-                               "COMP_WORDS=(" + words + ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && $f; "
+    const std::string script = "source '" + kCompletion +
+                               "' && spec=$(complete -p qvsearch) && f=${spec##*-F } && f=${f%% *} && "
+                               "COMP_WORDS=(" +
+                               words +
+                               ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && $f; "
                                "printf '%s\\n' \"${COMPREPLY[@]}\"";
     const Ran r = run("bash --norc -c '" + std::regex_replace(script, std::regex("'"), "'\\''") + "' 2>&1");
     EXPECT_EQ(r.status, 0) << r.out;

@@ -27,9 +27,9 @@ struct CliRun {
 
 // How a run is made, beyond its arguments.
 struct How {
-    std::string env;                   // assignments before the command, "TMPDIR=..."
-    std::string stdoutTo;              // where standard output goes: a file of the run's own by default
-    bool asNobody = false;             // without root's rights, so permissions apply
+    std::string env; // assignments before the command, "TMPDIR=..."
+    std::string stdoutTo; // where standard output goes: a file of the run's own by default
+    bool asNobody = false; // without root's rights, so permissions apply
 };
 
 How withEnv(std::string env)
@@ -465,7 +465,8 @@ TEST(QvsearchSettings, AnUnreadableStoreIsNamedOnStandardError)
         r = qvsearch(dir, {"needle", "."}, how);
         EXPECT_EQ(r.status, 0);
         const std::string lead = "qvsearch: Your settings could not be read, so the default settings are in use. "
-                                 "The unreadable settings file was kept as " + store + ".corrupt-";
+                                 "The unreadable settings file was kept as " +
+                                 store + ".corrupt-";
         EXPECT_TRUE(r.err.starts_with(lead)) << r.err;
     }
 }
@@ -506,7 +507,7 @@ TEST(QvsearchClosedPipe, EndsTheSearchQuietlyAtOnce)
     // The reader goes after the first line, long before the listing is out.
     r = qvsearch(dir, args, outputTo("| head -1 >" + quote(scratch().path() + "out")));
     EXPECT_EQ(r.status, 0); // not killed by the signal
-    EXPECT_EQ(r.err, "");   // no message, no summary
+    EXPECT_EQ(r.err, ""); // no message, no summary
     EXPECT_EQ(rowNames(r.out), std::vector<std::string>{"a.txt"});
     EXPECT_FALSE(opened.happened());
     // With a searcher per core, the same quiet end.
@@ -536,8 +537,8 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
             ::setenv("TMPDIR", tmp.path().c_str(), 1);
             ::setenv("QUORVANE_REGISTRY", (scratch().path() + "registry.db").c_str(), 1);
             const std::string exportTo = "--export=" + report;
-            ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-z", "-n", "--max-matches=1000000", exportTo.c_str(), "needle",
-                    dir.path().c_str(), static_cast<char*>(nullptr));
+            ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-z", "-n", "--max-matches=1000000", exportTo.c_str(), "needle", dir.path().c_str(),
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(output[1]);
@@ -555,8 +556,7 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
         ASSERT_TRUE(extracted);
         ASSERT_EQ(::kill(pid, signal), 0);
         char drain[65536];
-        while (::read(output[0], drain, sizeof drain) > 0) {
-        }
+        while (::read(output[0], drain, sizeof drain) > 0) { }
         ::close(output[0]);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);

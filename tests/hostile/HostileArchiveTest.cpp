@@ -36,7 +36,7 @@ V filesBelow(const std::string& folder, const std::string& prefix = "")
 {
     V names;
     for (const std::string& name : entries(folder + prefix)) {
-        struct stat st {};
+        struct stat st { };
         if (::lstat((folder + prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             const V inner = filesBelow(folder, prefix + name + "/");
             names.insert(names.end(), inner.begin(), inner.end());
@@ -50,7 +50,7 @@ V filesBelow(const std::string& folder, const std::string& prefix = "")
 
 struct Extraction {
     std::vector<int> codes; // problem codes reported, in order
-    V files;                // what the output folder holds afterwards
+    V files; // what the output folder holds afterwards
 };
 
 // The archive's bytes with every `from` turned into `to` (same length): libzip will not write two
@@ -82,7 +82,7 @@ protected:
         x.extractAll();
         e.files = filesBelow(out);
         for (const auto& f : e.files) {
-            struct stat st {};
+            struct stat st { };
             EXPECT_EQ(::lstat((out + f).c_str(), &st), 0);
             EXPECT_TRUE(S_ISREG(st.st_mode)) << f << " is not a plain file";
         }
@@ -250,15 +250,13 @@ TEST_F(HostileArchive, OnlyTheProgramsPasswordOpensEncryptedMembers)
         std::string password;
         bool opens;
     } cases[] = {
-        {Enc::Traditional, "quembrastolvin", true},
-        {Enc::Traditional, "wrong", false},
-        {Enc::Traditional, "", false},
-        {Enc::Aes256, "quembrastolvin", true},
-        {Enc::Aes256, "Quembrastolvin", false},
+        {Enc::Traditional, "quembrastolvin", true}, {Enc::Traditional, "wrong", false},     {Enc::Traditional, "", false},
+        {Enc::Aes256, "quembrastolvin", true},      {Enc::Aes256, "Quembrastolvin", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.password);
-        const Extraction e = extract(zip({{"secret.txt", std::string(2000, 's') + "needle", c.encryption, c.password}, {"plain.txt", "x"}}));
+        const Extraction e =
+            extract(zip({{"secret.txt", std::string(2000, 's') + "needle", c.encryption, c.password}, {"plain.txt", "x"}}));
         if (c.opens) {
             EXPECT_TRUE(e.codes.empty());
             EXPECT_EQ(e.files, (V{"plain.txt", "secret.txt"}));
@@ -272,7 +270,8 @@ TEST_F(HostileArchive, OnlyTheProgramsPasswordOpensEncryptedMembers)
 
 TEST_F(HostileArchive, EveryDamagedDataByteFailsItsMemberAndEveryCutFailsTheArchive)
 {
-    const std::string path = zip({{"a.txt", std::string(64, 'a'), Enc::None, "", false, true}, {"b.txt", "bee", Enc::None, "", false, true}});
+    const std::string path =
+        zip({{"a.txt", std::string(64, 'a'), Enc::None, "", false, true}, {"b.txt", "bee", Enc::None, "", false, true}});
     const std::string bytes = qvtest::readFile(path);
     const std::size_t data = bytes.find(std::string(64, 'a'));
     ASSERT_NE(data, std::string::npos);
@@ -339,7 +338,7 @@ TEST_F(HostileArchive, ArchivesTheFuzzerFoundStayHarmless)
     EXPECT_TRUE(e.files.empty());
 }
 
-class HostileArchiveRun : public qvtest::RunFixture {};
+class HostileArchiveRun : public qvtest::RunFixture { };
 
 TEST_F(HostileArchiveRun, Zip64MembersAreExtractedAndSearched)
 {

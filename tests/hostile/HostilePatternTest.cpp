@@ -16,8 +16,7 @@ std::uint64_t countLines(const qv::regex::RegexPtr& regex, std::string_view text
 {
     qv::regex::LineSearch search(regex);
     search.adopt(-1, text, true);
-    while (search.next()) {
-    }
+    while (search.next()) { }
     return search.close();
 }
 
@@ -40,7 +39,7 @@ struct Case {
     std::string name;
     std::string pattern;
     std::string text;
-    std::uint64_t lines;   // matching lines
+    std::uint64_t lines; // matching lines
     std::uint64_t matches; // buffer matches
 };
 
@@ -65,7 +64,8 @@ std::vector<Case> cases()
     for (int i = 0; i < 2000; ++i)
         hay += "w" + std::to_string(i % 1900) + "y w1999x?\n";
     c.push_back({"two thousand alternatives", words, hay, 2000, 2000});
-    c.push_back({"a 100,000-byte literal", std::string(100000, 'a'), std::string(200000, 'a') + "\n" + std::string(99999, 'a') + "\n", 1, 2});
+    c.push_back(
+        {"a 100,000-byte literal", std::string(100000, 'a'), std::string(200000, 'a') + "\n" + std::string(99999, 'a') + "\n", 1, 2});
     // Every position of a pattern of classes is alive at once: the work is text times pattern.
     std::string classes;
     for (int i = 0; i < 500; ++i)

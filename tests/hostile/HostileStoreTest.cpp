@@ -123,7 +123,8 @@ TEST(HostileStore, DamagedEmptyOrForeignFilesGiveTheDefaultsAndAreKeptAside)
         std::string bytes;
     } cases[] = {
         {"zero length", ""},
-        {"random bytes", [] {
+        {"random bytes",
+         [] {
              std::string s(8192, '\0');
              unsigned v = 12345;
              for (char& c : s)

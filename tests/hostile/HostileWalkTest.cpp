@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
-class HostileWalk : public qvtest::RunFixture {};
+class HostileWalk : public qvtest::RunFixture { };
 
 TEST_F(HostileWalk, SpecialFilesAreNeitherOpenedNorCounted)
 {
@@ -42,13 +42,13 @@ TEST_F(HostileWalk, SpecialFilesAreNeitherOpenedNorCounted)
 TEST_F(HostileWalk, LinkLoopsOfEveryShapeEndAndEachFileIsReachedOncePerPath)
 {
     dir.write("a/f.txt", "needle\n");
-    fs::create_symlink(dir.path(), dir.path() + "a/to-root");        // back to the start
-    fs::create_symlink(dir.path() + "a", dir.path() + "a/to-self");  // to its own folder
-    fs::create_symlink(dir.path() + "b", dir.path() + "a/to-b");     // a <-> b
+    fs::create_symlink(dir.path(), dir.path() + "a/to-root"); // back to the start
+    fs::create_symlink(dir.path() + "a", dir.path() + "a/to-self"); // to its own folder
+    fs::create_symlink(dir.path() + "b", dir.path() + "a/to-b"); // a <-> b
     dir.mkdir("b");
     fs::create_symlink(dir.path() + "a", dir.path() + "b/to-a");
-    fs::create_symlink(dir.path() + "c", dir.path() + "c");          // a link to itself
-    fs::create_symlink(dir.path() + "e", dir.path() + "d");          // d -> e -> d
+    fs::create_symlink(dir.path() + "c", dir.path() + "c"); // a link to itself
+    fs::create_symlink(dir.path() + "e", dir.path() + "d"); // d -> e -> d
     fs::create_symlink(dir.path() + "d", dir.path() + "e");
     ASSERT_EQ(qvtest::withinSeconds(120, [&] { return run("needle") ? 0 : 1; }), 0);
     run("needle");
@@ -128,8 +128,8 @@ TEST_F(HostileWalk, FilesAndFoldersThatVanishOrTurnIntoSomethingElseDuringARun)
 
 TEST_F(HostileWalk, OddNamesComeThroughAsTheirBytes)
 {
-    const V names{"new\nline.txt", "tab\there.txt", "esc\x1b[31mred.txt", "bad\xff\xfe.txt", "back\\slash.txt",
-                  "quote\"d.txt", " lead.txt", "-dash.txt", std::string(250, 'l') + ".txt"};
+    const V names{"new\nline.txt", "tab\there.txt", "esc\x1b[31mred.txt",          "bad\xff\xfe.txt", "back\\slash.txt", "quote\"d.txt",
+                  " lead.txt",     "-dash.txt",     std::string(250, 'l') + ".txt"};
     for (const auto& n : names)
         dir.write(n, "needle\n");
     dir.write("odd\n\x01dir/inner.txt", "needle\n");

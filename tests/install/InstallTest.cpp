@@ -90,13 +90,13 @@ protected:
 TEST_F(Installed, EveryFileWhereItIsLookedFor)
 {
     for (const char* program : {"bin/quorvane", "bin/qvsearch"}) {
-        struct stat st {};
+        struct stat st { };
         ASSERT_EQ(::stat(at(program).c_str(), &st), 0) << program;
         EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & S_IXOTH) != 0) << program;
     }
-    for (const char* file : {"lib/quorvane/qvsearch-export.so", "share/quorvane/quorvane-help.html", "share/applications/quorvane.desktop",
-                             "share/icons/hicolor/scalable/apps/quorvane.svg", "share/man/man1/qvsearch.1",
-                             "share/bash-completion/completions/qvsearch"})
+    for (const char* file :
+         {"lib/quorvane/qvsearch-export.so", "share/quorvane/quorvane-help.html", "share/applications/quorvane.desktop",
+          "share/icons/hicolor/scalable/apps/quorvane.svg", "share/man/man1/qvsearch.1", "share/bash-completion/completions/qvsearch"})
         EXPECT_TRUE(fs::is_regular_file(at(file))) << file;
     // Only programs in bin.
     std::set<std::string> inBin;
@@ -156,7 +156,8 @@ TEST_F(Installed, QvsearchFindsItsExportAndManAndBashFindTheirFiles)
         const Ran man = run("MANPATH=" + quote(at("share/man")) + " man -w qvsearch");
         EXPECT_EQ(man.out, at("share/man/man1/qvsearch.1") + "\n");
     }
-    const Ran bash = run("bash --norc -c " + quote("source " + quote(at("share/bash-completion/completions/qvsearch")) + " && complete -p qvsearch"));
+    const Ran bash =
+        run("bash --norc -c " + quote("source " + quote(at("share/bash-completion/completions/qvsearch")) + " && complete -p qvsearch"));
     EXPECT_EQ(bash.status, 0) << bash.out;
     EXPECT_NE(bash.out.find(" qvsearch\n"), std::string::npos) << bash.out;
 }

@@ -49,11 +49,16 @@ std::string file(const std::vector<Line>& lines)
     return f;
 }
 
-FileRow row(std::string name, std::string dir, const std::string& matches, const std::string& type = "T",
-            const std::string& size = "1234", const std::string& date = "09/12/2026  11:04")
+FileRow row(std::string name, std::string dir, const std::string& matches, const std::string& type = "T", const std::string& size = "1234",
+            const std::string& date = "09/12/2026  11:04")
 {
-    return FileRow{std::move(name), std::move(dir), std::stoull(matches), type == "B" ? qv::FileType::Binary : qv::FileType::Text,
-                   std::stoull(size), static_cast<std::int64_t>(kDates.Parse(date).value()), ""};
+    return FileRow{std::move(name),
+                   std::move(dir),
+                   std::stoull(matches),
+                   type == "B" ? qv::FileType::Binary : qv::FileType::Text,
+                   std::stoull(size),
+                   static_cast<std::int64_t>(kDates.Parse(date).value()),
+                   ""};
 }
 
 // A match line from its number ("" for a binary file's match) and text.
@@ -76,10 +81,7 @@ protected:
         EXPECT_FALSE(failure) << *failure;
         return qvtest::readFile(out);
     }
-    static Line fileListHeader(const std::string& header, int page)
-    {
-        return Line{}.at(3, header).at(88, "Page " + std::to_string(page));
-    }
+    static Line fileListHeader(const std::string& header, int page) { return Line{}.at(3, header).at(88, "Page " + std::to_string(page)); }
     static Line headings()
     {
         return Line{}.at(3, "File Name").at(28, "Directory").endAt(76, "Matches").at(78, "Type").endAt(86, "Size").at(88, "Date/Time");
@@ -100,7 +102,10 @@ protected:
     std::string out = dir.path() + "report.txt";
     std::map<std::string, std::vector<MatchLine>> matchesOf; // by file name
     int listings = 0;
-    ReportData data{{}, {}, 99, 99,
+    ReportData data{{},
+                    {},
+                    99,
+                    99,
                     [this](const FileRow& r) {
                         ++listings;
                         return matchesOf[r.name];
@@ -379,12 +384,13 @@ TEST(ReportRulesTest, FieldsPrintOneLine)
     EXPECT_EQ(PrintedLine("31/12/2019  11:04pm", value, fixedMeasure), "31/12/2019  11:04pm");
     const FieldSpec tenChars{0, 0, Align::Left, 20.0, false};
     // A multi-byte character is never split.
-    EXPECT_EQ(PrintedLine("abcdefghi\xc3\xa9xyz", tenChars, [](const std::string& t, bool) {
-                  double n = 0;
-                  for (unsigned char c : t)
-                      n += (c & 0xC0) == 0x80 ? 0 : 2;
-                  return n;
-              }),
+    EXPECT_EQ(PrintedLine("abcdefghi\xc3\xa9xyz", tenChars,
+                          [](const std::string& t, bool) {
+                              double n = 0;
+                              for (unsigned char c : t)
+                                  n += (c & 0xC0) == 0x80 ? 0 : 2;
+                              return n;
+                          }),
               "abcdefghi\xc3\xa9");
 }
 
@@ -422,7 +428,7 @@ TEST_F(TextExportTest, AStoppedExportLeavesNoFile)
     });
     EXPECT_FALSE(failure);
     EXPECT_EQ(asked, (std::vector<int>{1, 2}));
-    struct stat st {};
+    struct stat st { };
     EXPECT_NE(::stat(out.c_str(), &st), 0);
     EXPECT_EQ(fileIndex, 35); // the row that would have opened page 2 was the last one asked for
 }

@@ -61,8 +61,8 @@ protected:
 
 TEST_F(ArchiveTest, MembersAreFoundListedAndNamedAfterTheirArchive)
 {
-    qvtest::makeZip(dir.path() + "docs.zip", {{"folder/a.txt", "one needle\nnone\nneedle\n"}, {"b.txt", "no\n"},
-                                              {"deep/er/c.bin", std::string("\x01needle", 7)}});
+    qvtest::makeZip(dir.path() + "docs.zip",
+                    {{"folder/a.txt", "one needle\nnone\nneedle\n"}, {"b.txt", "no\n"}, {"deep/er/c.bin", std::string("\x01needle", 7)}});
     dir.write("plain.txt", "needle\n");
     ASSERT_TRUE(run("needle"));
     ASSERT_EQ(brief(), (V{"plain.txt|1|T", "deep/er/c.bin|1|B", "folder/a.txt|2|T"}));
@@ -133,9 +133,8 @@ TEST_F(ArchiveTest, AnArchiveInsideAnArchiveIsNotSearched)
 
 TEST_F(ArchiveTest, EncryptedMembersOpenWithTheFixedPassword)
 {
-    qvtest::makeZip(dir.path() + "enc.zip",
-                    {{"t.txt", "needle", ZipMember::Encryption::Traditional, "quembrastolvin"},
-                     {"a.txt", "needle", ZipMember::Encryption::Aes256, "quembrastolvin"}});
+    qvtest::makeZip(dir.path() + "enc.zip", {{"t.txt", "needle", ZipMember::Encryption::Traditional, "quembrastolvin"},
+                                             {"a.txt", "needle", ZipMember::Encryption::Aes256, "quembrastolvin"}});
     run("needle");
     EXPECT_EQ(brief(), (V{"a.txt|1|T", "t.txt|1|T"}));
     EXPECT_TRUE(last.out.archiveErrors.empty());
@@ -151,7 +150,8 @@ TEST_F(ArchiveTest, ABadArchiveGivesOneErrorAndTheOthersGoOn)
     EXPECT_EQ(last.out.archiveErrors, V{dir.path() + "a-wrong.zip"});
     EXPECT_EQ(last.out.order, (V{"error " + dir.path() + "a-wrong.zip", "row g.txt"}));
     EXPECT_EQ(qv::ArchiveErrorText(dir.path() + "a-wrong.zip"),
-              "Error in Zip file: " + dir.path() + "a-wrong.zip\n\nThis file will not be searched, but processing\nwill continue for other files.");
+              "Error in Zip file: " + dir.path() +
+                  "a-wrong.zip\n\nThis file will not be searched, but processing\nwill continue for other files.");
 }
 
 TEST_F(ArchiveTest, CrcErrorsTruncationAndNonZipFilesAreErrorsNeverCrashes)
@@ -182,14 +182,13 @@ TEST_F(ArchiveTest, CrcErrorsTruncationAndNonZipFilesAreErrorsNeverCrashes)
 TEST_F(ArchiveTest, TraversalNamesAndLinksStayInsideTheFolder)
 {
     qvtest::TempDir outside;
-    qvtest::makeZip(dir.path() + "evil.zip",
-                    {{"../../escape1.txt", "needle"},
-                     {"/etc/escape2.txt", "needle"},
-                     {"a\\..\\..\\escape3.txt", "needle"},
-                     {"..", "needle"},
-                     {".", "needle"},
-                     {"dir/", ""},
-                     {"link.txt", outside.path() + "target.txt", ZipMember::Encryption::None, "", true}});
+    qvtest::makeZip(dir.path() + "evil.zip", {{"../../escape1.txt", "needle"},
+                                              {"/etc/escape2.txt", "needle"},
+                                              {"a\\..\\..\\escape3.txt", "needle"},
+                                              {"..", "needle"},
+                                              {".", "needle"},
+                                              {"dir/", ""},
+                                              {"link.txt", outside.path() + "target.txt", ZipMember::Encryption::None, "", true}});
     run("needle");
     EXPECT_EQ(extracted(), (V{"1/evil.zip/escape1.txt", "1/evil.zip/escape3.txt", "1/evil.zip/etc/escape2.txt"}));
     EXPECT_FALSE(fs::exists(outside.path() + "target.txt"));

@@ -61,8 +61,8 @@ TEST_F(DateTimeFormatTest, TwelveHourClockAroundMidnightAndNoon)
 
 TEST_F(DateTimeFormatTest, ReadBackGivesTheSameMinute)
 {
-    for (const LocaleInfo& l : {locale("M/d/yyyy", true, "/", ":"), locale("dd.MM.yyyy", false, ".", ":"),
-                                locale("yyyy-MM-dd", false, "-", ".")}) {
+    for (const LocaleInfo& l :
+         {locale("M/d/yyyy", true, "/", ":"), locale("dd.MM.yyyy", false, ".", ":"), locale("yyyy-MM-dd", false, "-", ".")}) {
         const qv::DateTimeFormat f(qv::ChooseDateTimeFormat(l, ""), l);
         for (std::time_t t : {at(1999, 12, 31, 23, 58), at(2000, 1, 1, 0, 0), at(2024, 2, 29, 12, 30)})
             EXPECT_EQ(f.Parse(f.Format(t)), t) << f.Format(t);

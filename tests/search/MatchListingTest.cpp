@@ -6,8 +6,7 @@
 
 namespace {
 
-qv::FileRow row(const qvtest::TempDir& dir, const std::string& name, const std::string& type, std::size_t size,
-                std::uint64_t matches = 1)
+qv::FileRow row(const qvtest::TempDir& dir, const std::string& name, const std::string& type, std::size_t size, std::uint64_t matches = 1)
 {
     return qv::FileRow{name, dir.path(), matches, type == "B" ? qv::FileType::Binary : qv::FileType::Text, size, 0, ""};
 }
@@ -79,7 +78,10 @@ TEST(ListMatches, ABinaryMatchLongerThanTheLimitIsPassedOver)
 TEST(ListMatches, OnlyTheRowsSizeIsReadAndWordPerfectBytesBecomeBlanks)
 {
     qvtest::TempDir dir;
-    const std::string content = std::string("\xFFWPC", 4) + "a\x80" "b" + " tail KEY";
+    const std::string content = std::string("\xFFWPC", 4) +
+                                "a\x80"
+                                "b" +
+                                " tail KEY";
     dir.write("w.bin", content);
     const auto wp = qv::ListMatches(row(dir, "w.bin", "B", content.size()), params("a b"));
     ASSERT_EQ(wp.lines.size(), 1U);

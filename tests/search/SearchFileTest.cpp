@@ -15,14 +15,14 @@ TEST(ClassifyFile, ControlBytesInTheFirst2000BytesMakeABinaryFile)
     using qv::FileType;
     EXPECT_EQ(ClassifyBytes(""), FileType::Text);
     EXPECT_EQ(ClassifyBytes("a\tb\r\nc\fd"), FileType::Text);
-    EXPECT_EQ(ClassifyBytes("a\vb"), FileType::Binary);   // vertical tab
-    EXPECT_EQ(ClassifyBytes("a\x1a"), FileType::Binary);  // end-of-file mark
+    EXPECT_EQ(ClassifyBytes("a\vb"), FileType::Binary); // vertical tab
+    EXPECT_EQ(ClassifyBytes("a\x1a"), FileType::Binary); // end-of-file mark
     EXPECT_EQ(ClassifyBytes(std::string("a\0", 2)), FileType::Binary);
     EXPECT_EQ(ClassifyBytes("caf\xC3\xA9\x7F\xFF"), FileType::Text);
     std::string text(2000, 'a');
     EXPECT_EQ(ClassifyBytes(text + std::string("\0", 1)), FileType::Text); // byte 2001
     text[1999] = '\0';
-    EXPECT_EQ(ClassifyBytes(text), FileType::Binary);                       // byte 2000
+    EXPECT_EQ(ClassifyBytes(text), FileType::Binary); // byte 2000
 }
 
 TEST(SearchFile, OneOpenServesClassificationAndCount)

@@ -77,7 +77,8 @@ TEST_F(SearchRunTest, RowsProgressAndSummaryOfARunWithMatches)
     EXPECT_EQ(r.verdict.pattern, "needle");
     EXPECT_TRUE(r.out.sawStatus(" Searching " + dir.path() + "a.txt"));
     EXPECT_FALSE(r.out.sawStatus(" Searching " + dir.path() + "c.bin"));
-    EXPECT_TRUE(std::regex_match(qv::SummaryText(s, "."), std::regex(R"( Found 4 matches in 2 files of 3 searched - elapsed time \d+\.\d seconds)")))
+    EXPECT_TRUE(std::regex_match(qv::SummaryText(s, "."),
+                                 std::regex(R"( Found 4 matches in 2 files of 3 searched - elapsed time \d+\.\d seconds)")))
         << qv::SummaryText(s, ".");
 }
 
@@ -103,8 +104,8 @@ TEST_F(SearchRunTest, SkippedFilesAreNotCounted)
 {
     dir.write("t.txt", "needle\n");
     dir.write("b.bin", std::string("\0needle", 7));
-    dir.write("arch.zip", "PK\x03\x04 needle");   // archives are not searched as files
-    dir.write("fake.ZIP", "needle, no PK here");  // .ZIP without PK: never searched either
+    dir.write("arch.zip", "PK\x03\x04 needle"); // archives are not searched as files
+    dir.write("fake.ZIP", "needle, no PK here"); // .ZIP without PK: never searched either
     auto r = request("needle");
     r.BinaryFiles = false;
     auto got = run(r);
@@ -213,12 +214,12 @@ TEST_F(SearchRunTest, WholeWordsHoldForEveryAlternativeAndConjunctAndAnchorsAreE
         const auto got = run(r);
         return got.out.rows.empty() ? 0U : got.out.rows[0].matches;
     };
-    EXPECT_EQ(matching("cat|dog"), 3U);  // not "catalog hotdog"
-    EXPECT_EQ(matching("cat&dog"), 1U);  // "the cat and the dog" only
-    EXPECT_EQ(matching("^abc"), 1U);     // "abc def", not "abcdef"
-    EXPECT_EQ(matching("abc$"), 1U);     // "def abc"
+    EXPECT_EQ(matching("cat|dog"), 3U); // not "catalog hotdog"
+    EXPECT_EQ(matching("cat&dog"), 1U); // "the cat and the dog" only
+    EXPECT_EQ(matching("^abc"), 1U); // "abc def", not "abcdef"
+    EXPECT_EQ(matching("abc$"), 1U); // "def abc"
     EXPECT_EQ(matching("^abc$|^cat"), 2U); // "cat here", "cat hotdog"
-    EXPECT_EQ(matching("a[|]b"), 1U);      // a "|" inside a class does not split the pattern
+    EXPECT_EQ(matching("a[|]b"), 1U); // a "|" inside a class does not split the pattern
 }
 
 TEST_F(SearchRunTest, DatesBefore1980AreKeptAsTheyAre)
@@ -271,7 +272,8 @@ TEST_F(SearchRunTest, OneThreadAndManyGiveTheSameRun)
         for (std::size_t k = 0; k < got.out.rows.size(); ++k) {
             const qv::FileRow& row = got.out.rows[k];
             all += row.folder + row.name + "|" + std::to_string(row.matches) + "|" + qv::TypeLetter(row.type) + "|" +
-                   std::to_string(row.size) + "|" + row.extractedCopy.substr(std::min(row.extractedCopy.size(), tempOfRun.path().size())) + "\n";
+                   std::to_string(row.size) + "|" + row.extractedCopy.substr(std::min(row.extractedCopy.size(), tempOfRun.path().size())) +
+                   "\n";
             for (const qv::MatchLine& m : got.out.lines[k])
                 all += "  " + qv::LineNumberText(m) + ":" + m.text.substr(0, 40) + "\n";
         }
@@ -319,8 +321,8 @@ TEST_F(SearchRunTest, AStopDuringTheWalkKeepsWhatWasFound)
 
 // Starts a run on its own thread, waits until its status line names `file`, stops it and waits
 // for its end.
-qvtest::RunRecorder stopWhileSearching(const qv::SearchRequest& r, const std::string& tempBase, const std::string& file,
-                                       unsigned threads, const std::function<void()>& whileSearching = {})
+qvtest::RunRecorder stopWhileSearching(const qv::SearchRequest& r, const std::string& tempBase, const std::string& file, unsigned threads,
+                                       const std::function<void()>& whileSearching = {})
 {
     qv::RunSetup setup;
     setup.request = r;
@@ -410,8 +412,7 @@ TEST_F(SearchRunTest, AHostileFileDoesNotSlowTheFilesAfterIt)
     qv::regex::LineSearch search(automata);
     const auto count = [&](const std::string& body) {
         search.adopt(-1, body, true);
-        while (search.next()) {
-        }
+        while (search.next()) { }
         return search.close();
     };
     const std::string match = "a" + std::string(18, 'b') + "c\n";

@@ -45,8 +45,7 @@ TEST(TreeWalker, FilesBeforeSubdirectoriesInCaseInsensitiveOrderDepthFirst)
     d.write("Sub1/y.txt", "");
     d.write("Sub1/deep/x.txt", "");
     EXPECT_EQ(scan(d.path(), "*.txt"), (V{"D ", "F A.txt", "F b.txt", "F c.TXT", "D Sub1/", "F Sub1/y.txt", "D Sub1/deep/",
-                                          "F Sub1/deep/x.txt", "E Sub1/deep/", "E Sub1/", "D sub2/", "F sub2/z.txt",
-                                          "E sub2/", "E "}));
+                                          "F Sub1/deep/x.txt", "E Sub1/deep/", "E Sub1/", "D sub2/", "F sub2/z.txt", "E sub2/", "E "}));
 }
 
 TEST(TreeWalker, NamesThatDifferOnlyByCaseAreBothReported)
@@ -65,8 +64,8 @@ TEST(TreeWalker, TheMaskAppliesToFilesOnly)
     d.write("dir.txt.d/inner.txt", "");
     d.write("nomatch/inner.txt", "");
     d.write("top.doc", "");
-    EXPECT_EQ(scan(d.path(), "*.TXT"), (V{"D ", "D dir.txt.d/", "F dir.txt.d/inner.txt", "E dir.txt.d/", "D nomatch/",
-                                          "F nomatch/inner.txt", "E nomatch/", "E "}));
+    EXPECT_EQ(scan(d.path(), "*.TXT"),
+              (V{"D ", "D dir.txt.d/", "F dir.txt.d/inner.txt", "E dir.txt.d/", "D nomatch/", "F nomatch/inner.txt", "E nomatch/", "E "}));
     // An empty mask reports no files but still enters every directory.
     EXPECT_EQ(scan(d.path(), ""), (V{"D ", "D dir.txt.d/", "E dir.txt.d/", "D nomatch/", "E nomatch/", "E "}));
 }
@@ -124,7 +123,7 @@ TEST(TreeWalker, LinksAreFollowedButNeverInALoop)
     qvtest::TempDir d;
     d.write("real/f.txt", "");
     fs::create_symlink(d.path() + "real", d.path() + "alias");
-    fs::create_symlink(d.path(), d.path() + "real/up");      // back to the start: a loop
+    fs::create_symlink(d.path(), d.path() + "real/up"); // back to the start: a loop
     fs::create_symlink(d.path() + "real/f.txt", d.path() + "lf.txt");
     fs::create_symlink(d.path() + "gone", d.path() + "dangling.txt");
     const V events = scan(d.path(), "*.txt");

@@ -66,14 +66,14 @@ TEST(PreferenceSet, StoredValuesAreUsedUncheckedAndWrongTypesTakeDefaults)
     RegistryHive hive(dir.path() + "r.db");
     {
         auto key = hive.OpenKey("Software\\Quorvane", true);
-        key->WriteInteger("MaxMatchLen", 10);          // below the dialog's range: used as stored
-        key->WriteInteger("ShowHint", 2);              // any non-zero is on
-        key->WriteString("MatchFontName", "");         // empty: default
+        key->WriteInteger("MaxMatchLen", 10); // below the dialog's range: used as stored
+        key->WriteInteger("ShowHint", 2); // any non-zero is on
+        key->WriteString("MatchFontName", ""); // empty: default
         key->WriteString("Editor", "");
-        key->WriteString("StartupDir", "");            // stays empty
-        key->WriteString("ViewerFontSize", "12");      // a string where a number belongs: default
-        key->WriteInteger("PrintFontSize", 11);        // read although the one before failed
-        key->WriteInteger("PrintFontName", 7);         // a number where a string belongs: default
+        key->WriteString("StartupDir", ""); // stays empty
+        key->WriteString("ViewerFontSize", "12"); // a string where a number belongs: default
+        key->WriteInteger("PrintFontSize", 11); // read although the one before failed
+        key->WriteInteger("PrintFontName", 7); // a number where a string belongs: default
         key->WriteRaw("MaxMatches", RegType::DWord, "\x01\x02"); // wrong size: default
     }
     qv::PreferenceSet p;

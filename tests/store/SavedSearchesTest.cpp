@@ -32,8 +32,7 @@ TEST(SavedSearches, ReadingRules)
     // Newest first, a missing final 128 tolerated, missing fields empty, extra fields ignored.
     const std::string value = "/a/" + F + "one" + F + "*.c" + F + "X" + F + R + "/b/" + F + "\"two\"" + F + R + "/c/" + F + "three" + F +
                               "*.h" + F + "L" + F + "extra" + F;
-    EXPECT_EQ(qv::ParseSearches(value),
-              (V{{"/a/", "one", "*.c", "X"}, {"/b/", "\"two\"", "", ""}, {"/c/", "three", "*.h", "L"}}));
+    EXPECT_EQ(qv::ParseSearches(value), (V{{"/a/", "one", "*.c", "X"}, {"/b/", "\"two\"", "", ""}, {"/c/", "three", "*.h", "L"}}));
 }
 
 TEST(SavedSearches, DeletingRemovesEveryEqualWholeRecordOnly)
@@ -55,8 +54,8 @@ TEST(SavedSearches, AnyBytesReadBackAndValuesWithoutEscapesReadAsBefore)
 {
     const std::vector<qv::SavedSearch> searches{
         {"/d/\xC3\x80/", "\xE4\xB8\x80 or \xC3\x80", "*.\xC3\x80", "X"}, // UTF-8 for À and 一 hold byte 128
-        {"", "a" + F + "b" + R + R + "c", R, ""},                               // the separators themselves
-        {R + "1", "x" + R, "2" + F, "C"},                                       // escapes' codes next to them
+        {"", "a" + F + "b" + R + R + "c", R, ""}, // the separators themselves
+        {R + "1", "x" + R, "2" + F, "C"}, // escapes' codes next to them
         {"/plain/", "needle", "*.txt", "XBIZCWL"},
     };
     std::string value;

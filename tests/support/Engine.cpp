@@ -43,8 +43,7 @@ std::uint64_t CountLines(qv::regex::LineSearch& search, const std::string& path)
     if (!search.open(path))
         return 0;
     search.setListing(false);
-    while (search.next()) {
-    }
+    while (search.next()) { }
     return search.close();
 }
 

@@ -55,8 +55,7 @@ int memoryFile(std::string_view text)
     return fd;
 }
 
-Pairs bufferMatches(const qv::regex::RegexPtr& regex, qv::regex::TextSource& source, std::size_t textSize,
-                    std::size_t maxMatches)
+Pairs bufferMatches(const qv::regex::RegexPtr& regex, qv::regex::TextSource& source, std::size_t textSize, std::size_t maxMatches)
 {
     qv::regex::BufferSearch search(regex, source);
     Pairs out;
@@ -95,8 +94,7 @@ PathResults RunAllPaths(const qv::regex::RegexPtr& regex, std::string_view text,
 
     qv::regex::LineSearch count(regex);
     count.adopt(-1, text, true);
-    while (count.next()) {
-    }
+    while (count.next()) { }
     r.counted = count.close();
 
     // Tiny buffers: lines straddle reads and long ones are matched in pieces.

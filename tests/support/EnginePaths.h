@@ -25,12 +25,12 @@ struct Variant {
 const std::vector<Variant>& EngineVariants();
 
 struct PathResults {
-    std::vector<std::uint64_t> listed;   // line numbers of the listing over the whole text
-    std::uint64_t counted = 0;           // matching lines the count found
+    std::vector<std::uint64_t> listed; // line numbers of the listing over the whole text
+    std::uint64_t counted = 0; // matching lines the count found
     std::vector<std::uint64_t> streamed; // the listing read from a file in tiny pieces
-    Pairs inMemory;                      // buffer search over the text in memory
-    Pairs fromFile;                      // buffer search over a file read in small windows
-    std::string fault;                   // a listed line that is not the text's line, if any
+    Pairs inMemory; // buffer search over the text in memory
+    Pairs fromFile; // buffer search over a file read in small windows
+    std::string fault; // a listed line that is not the text's line, if any
 };
 
 // At most `maxMatches` buffer matches are collected per path.

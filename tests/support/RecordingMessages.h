@@ -21,8 +21,7 @@ public:
     std::vector<Box> boxes;
     std::deque<qv::MessageAnswer> answers;
 
-    qv::MessageAnswer show(QWidget*, const QString& caption, const QString& text, qv::BoxIcon icon,
-                           qv::MessageButtons buttons) override
+    qv::MessageAnswer show(QWidget*, const QString& caption, const QString& text, qv::BoxIcon icon, qv::MessageButtons buttons) override
     {
         boxes.push_back(Box{caption, text, icon, buttons});
         if (buttons == qv::MessageButtons::Ok)

@@ -16,9 +16,9 @@ class RunRecorder : public qv::SearchSink {
 public:
     std::vector<qv::FileRow> rows;
     std::vector<std::vector<qv::MatchLine>> lines; // per row
-    std::vector<std::string> statuses;             // as the status line shows them
-    std::vector<std::string> archiveErrors;        // archives that could not be extracted
-    std::vector<std::string> order;                // "row <name>" and "error <archive>" as they came
+    std::vector<std::string> statuses; // as the status line shows them
+    std::vector<std::string> archiveErrors; // archives that could not be extracted
+    std::vector<std::string> order; // "row <name>" and "error <archive>" as they came
     qv::RunSummary summary;
     int finishedCalls = 0;
     // Asked after every event; true requests a stop.

@@ -18,19 +18,20 @@ TEST_F(WindowFixture, DirectoryListingShowsOrdinaryFilesAndAppendsTheChosen)
     dir.mkdir("folder");
     ::mkfifo((dir.path() + "pipe").c_str(), 0600);
     auto w = openOnFolder();
-    withDialog<qv::TfrmDirListing>([&] { w->Dir1MouseDown(); }, [&](qv::TfrmDirListing& d) {
-        EXPECT_EQ(d.windowTitle(), "Files in Directory");
-        ASSERT_EQ(d.File1->count(), 2);
-        EXPECT_EQ(d.File1->item(0)->text(), "a.txt");
-        EXPECT_EQ(d.File1->item(1)->text(), "b.doc");
-        d.File1->item(0)->setSelected(true);
-        d.File1->item(1)->setSelected(true);
-        d.cmdSelectClick();
-        EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc");
-        d.cmdSelectClick(); // the selection stays: the same names again
-        EXPECT_EQ(d.lblDirName1->text(), QString::fromStdString(dir.path()));
-        EXPECT_EQ(d.lblDirName2->text(), "");
-    });
+    withDialog<qv::TfrmDirListing>([&] { w->Dir1MouseDown(); },
+                                   [&](qv::TfrmDirListing& d) {
+                                       EXPECT_EQ(d.windowTitle(), "Files in Directory");
+                                       ASSERT_EQ(d.File1->count(), 2);
+                                       EXPECT_EQ(d.File1->item(0)->text(), "a.txt");
+                                       EXPECT_EQ(d.File1->item(1)->text(), "b.doc");
+                                       d.File1->item(0)->setSelected(true);
+                                       d.File1->item(1)->setSelected(true);
+                                       d.cmdSelectClick();
+                                       EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc");
+                                       d.cmdSelectClick(); // the selection stays: the same names again
+                                       EXPECT_EQ(d.lblDirName1->text(), QString::fromStdString(dir.path()));
+                                       EXPECT_EQ(d.lblDirName2->text(), "");
+                                   });
     EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc,a.txt,b.doc");
     // From an empty specification the names come without a leading comma.
     qv::TfrmDirListing d(dir.path(), QString(), QPoint(0, 0), nullptr);

@@ -136,8 +136,8 @@ TEST_F(FileActionsTest, EditPassesAPathWithBlanksAsOneArgument)
     w->lstFiles1->selectRow(0);
     w->Edit1Click();
     ASSERT_EQ(launcher.started.size(), 1U);
-    EXPECT_EQ(launcher.started[0], (QStringList{"/opt/my editor/ed", "--new-window",
-                                                QString::fromStdString(dir.path() + "with blank.txt")}));
+    EXPECT_EQ(launcher.started[0],
+              (QStringList{"/opt/my editor/ed", "--new-window", QString::fromStdString(dir.path() + "with blank.txt")}));
 }
 
 TEST_F(FileActionsTest, OpenAndEditFailuresAreToldWithTheProgramsReason)

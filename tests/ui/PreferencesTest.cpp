@@ -17,9 +17,10 @@ class PreferencesTest : public qvtest::WindowFixture {
 protected:
     std::unique_ptr<qv::TfrmPreferences> dialog(qv::TfrmMain& w)
     {
-        qv::Choosers choosers{[this](QWidget*, const QFont&) { return nextFont; }, [this](QWidget*, const QColor&) { return nextColor; }, {}};
-        return std::make_unique<qv::TfrmPreferences>(w.state().Preferences, w.registry(), messages, choosers,
-                                                     [&w] { w.applyMatchFont(); }, &w);
+        qv::Choosers choosers{
+            [this](QWidget*, const QFont&) { return nextFont; }, [this](QWidget*, const QColor&) { return nextColor; }, {}};
+        return std::make_unique<qv::TfrmPreferences>(
+            w.state().Preferences, w.registry(), messages, choosers, [&w] { w.applyMatchFont(); }, &w);
     }
     qv::PreferenceSet stored()
     {

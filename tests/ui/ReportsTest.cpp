@@ -116,8 +116,8 @@ TEST_F(ReportsTest, FileListPrintsOnLetterLandscapeWithEveryRow)
     EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
     EXPECT_NE(info.find("792 x 612 pts (letter)"), std::string::npos) << info;
     const std::string text = pdfText(pdf);
-    for (const char* s : {"Search for: \"hello\" in", "Page 1", "Page 2", "File Name", "Directory", "Matches", "Type", "Size",
-                          "Date/Time", "f100.txt", "f139.txt"})
+    for (const char* s : {"Search for: \"hello\" in", "Page 1", "Page 2", "File Name", "Directory", "Matches", "Type", "Size", "Date/Time",
+                          "f100.txt", "f139.txt"})
         EXPECT_NE(text.find(s), std::string::npos) << s;
     EXPECT_NE(text.find(w->ReportHeaderText()), std::string::npos) << text.substr(0, 400);
     EXPECT_EQ(messages.boxes.size(), 0u);
@@ -305,8 +305,7 @@ TEST_F(ReportsTest, TheWindowAndQvsearchExportTheSameBytes)
         const std::string window = exportText(*w, choice);
         const std::string cli = out.path() + "cli.txt";
         const std::string cmd = "QUORVANE_REGISTRY=" + quote(registry.path() + "registry.db") + " " + quote(QVSEARCH_PATH) +
-                                " -r --export " + quote(cli) + " --report " + report + " hello " + quote(dir.path()) +
-                                " >/dev/null 2>&1";
+                                " -r --export " + quote(cli) + " --report " + report + " hello " + quote(dir.path()) + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         EXPECT_EQ(qvtest::readFile(cli), window) << report;
         EXPECT_GT(window.size(), 40u * 60u);

@@ -46,40 +46,39 @@ TEST_F(SearchesDialogTest, ListingRetrievingAndTheMissingFolder)
     auto w = openOnFolder();
     qv::platform::RegistryHive hive(registry.path() + "registry.db");
     qv::WriteSearches(hive, qv::RecordText({dir.path() + "other/", "quoted \"", "*.c,*.h", "CXI"}) +
-                                qv::RecordText({dir.path() + "gone/", "lost", "*.*", "X"}) +
-                                qv::RecordText({"", "no folder", "*.*", "X"}));
+                                qv::RecordText({dir.path() + "gone/", "lost", "*.*", "X"}) + qv::RecordText({"", "no folder", "*.*", "X"}));
     w->chkSearchListed->setEnabled(true);
     w->chkSearchListed->setChecked(true);
     w->cboSearch->addItem("history");
-    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); }, [&](qv::TfrmSearches& d) {
-        d.FormActivate(); // offscreen, a modal dialog need not become the active window
-        ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
-        EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(1), "*.c,*.h");
-        EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(2), "quoted \"");
-        EXPECT_TRUE(d.cmdRetrieve->isEnabled());
-        EXPECT_EQ(d.lstSearches->currentItem(), d.lstSearches->topLevelItem(0));
+    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); },
+                                 [&](qv::TfrmSearches& d) {
+                                     d.FormActivate(); // offscreen, a modal dialog need not become the active window
+                                     ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
+                                     EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(1), "*.c,*.h");
+                                     EXPECT_EQ(d.lstSearches->topLevelItem(0)->text(2), "quoted \"");
+                                     EXPECT_TRUE(d.cmdRetrieve->isEnabled());
+                                     EXPECT_EQ(d.lstSearches->currentItem(), d.lstSearches->topLevelItem(0));
 
-        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
-        d.RetrieveSelected();
-        EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
-        EXPECT_EQ(w->Dir1->selectedPath(), dir.path()); // the previous folder again
-        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(2));
-        d.RetrieveSelected();
-        EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
-        EXPECT_TRUE(d.isVisible());
+                                     d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
+                                     d.RetrieveSelected();
+                                     EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
+                                     EXPECT_EQ(w->Dir1->selectedPath(), dir.path()); // the previous folder again
+                                     d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(2));
+                                     d.RetrieveSelected();
+                                     EXPECT_EQ(messages.boxes.back().text, "The search directory does not exist");
+                                     EXPECT_TRUE(d.isVisible());
 
-        d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(0));
-        d.RetrieveSelected();
-        EXPECT_EQ(d.result(), QDialog::Accepted);
-    });
+                                     d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(0));
+                                     d.RetrieveSelected();
+                                     EXPECT_EQ(d.result(), QDialog::Accepted);
+                                 });
     EXPECT_EQ(w->Dir1->selectedPath(), dir.path() + "other/");
     EXPECT_EQ(w->cboSearch->currentText(), "quoted \"");
     EXPECT_EQ(w->txtFilespec->text(), "*.c,*.h");
     EXPECT_TRUE(w->chkTextFiles->isChecked() && w->chkCase->isChecked() && w->chkInclSub->isChecked());
-    EXPECT_FALSE(w->chkBinaryFiles->isChecked() || w->chkSearchZip->isChecked() || w->chkWord->isChecked() ||
-                 w->chkLiteral->isChecked());
+    EXPECT_FALSE(w->chkBinaryFiles->isChecked() || w->chkSearchZip->isChecked() || w->chkWord->isChecked() || w->chkLiteral->isChecked());
     EXPECT_TRUE(w->chkSearchListed->isChecked()); // untouched
-    EXPECT_EQ(w->cboSearch->count(), 1);          // the history too
+    EXPECT_EQ(w->cboSearch->count(), 1); // the history too
 }
 
 TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
@@ -90,7 +89,8 @@ TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
     w->SaveSearch1Click();
     w->cboSearch->setCurrentText("SAME");
     w->SaveSearch1Click();
-    qv::TfrmSearches d(w->registry(), messages, [](const std::string&) { return true; }, w.get());
+    qv::TfrmSearches d(
+        w->registry(), messages, [](const std::string&) { return true; }, w.get());
     d.FormActivate();
     ASSERT_EQ(d.lstSearches->topLevelItemCount(), 3);
     d.lstSearches->setCurrentItem(d.lstSearches->topLevelItem(1));
@@ -107,7 +107,8 @@ TEST_F(SearchesDialogTest, DeletingRemovesEveryIdenticalRecord)
 TEST_F(SearchesDialogTest, AnEmptyStoreGivesADisabledList)
 {
     auto w = openOnFolder();
-    qv::TfrmSearches d(w->registry(), messages, [](const std::string&) { return true; }, w.get());
+    qv::TfrmSearches d(
+        w->registry(), messages, [](const std::string&) { return true; }, w.get());
     d.FormActivate();
     EXPECT_EQ(d.lstSearches->topLevelItemCount(), 0);
     EXPECT_FALSE(d.lstSearches->isEnabled());
@@ -129,11 +130,12 @@ TEST_F(SearchesDialogTest, AnyUtf8TextFolderAndMaskAreSavedAndRetrieved)
     ASSERT_TRUE(w->Dir1->selectPath(dir.path()));
     w->cboSearch->setCurrentText("other");
     w->txtFilespec->setText("*.*");
-    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); }, [&](qv::TfrmSearches& d) {
-        d.FormActivate();
-        ASSERT_EQ(d.lstSearches->topLevelItemCount(), 1);
-        d.RetrieveSelected();
-    });
+    withDialog<qv::TfrmSearches>([&] { w->RetrieveSearch1Click(); },
+                                 [&](qv::TfrmSearches& d) {
+                                     d.FormActivate();
+                                     ASSERT_EQ(d.lstSearches->topLevelItemCount(), 1);
+                                     d.RetrieveSelected();
+                                 });
     EXPECT_EQ(w->Dir1->selectedPath(), folder);
     EXPECT_EQ(w->cboSearch->currentText(), QString::fromUtf8("\xC3\x80 la \xE4\xB8\x80"));
     EXPECT_EQ(w->txtFilespec->text(), QString::fromUtf8("*.\xC3\x80"));

@@ -15,12 +15,14 @@ namespace {
 
 class ViewerTest : public ::testing::Test {
 protected:
-    std::unique_ptr<qv::TfrmViewer> open(const std::string& name, const std::string& type, const std::string& pattern,
-                                         int startMatch, bool caseSensitive = false)
+    std::unique_ptr<qv::TfrmViewer> open(const std::string& name, const std::string& type, const std::string& pattern, int startMatch,
+                                         bool caseSensitive = false)
     {
         qv::TfrmViewer::Input in;
         in.path = dir.path() + name;
-        in.row = qv::FileRow{name, dir.path(), 1, type == "B" ? qv::FileType::Binary : qv::FileType::Text, static_cast<std::uint64_t>(sizeOf(in.path)), 0, ""};
+        in.row = qv::FileRow{
+            name, dir.path(), 1, type == "B" ? qv::FileType::Binary : qv::FileType::Text, static_cast<std::uint64_t>(sizeOf(in.path)),
+            0,    ""};
         in.pattern = pattern;
         in.caseSensitive = caseSensitive;
         in.preferences = prefs;
@@ -34,7 +36,7 @@ protected:
 
     static long long sizeOf(const std::string& path)
     {
-        struct stat st {};
+        struct stat st { };
         return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
     }
 
@@ -204,9 +206,17 @@ TEST_F(ViewerTest, InvalidUtf8ShowsByteForByte)
 TEST(CleanBinaryText, WordPerfectOleAndHighBytes)
 {
     // WordPerfect: 80 and CF become blanks, CC CC a line break; the signature's FF then goes.
-    EXPECT_EQ(qv::CleanBinaryText(std::string("\xFFWPCa\x80" "b\xCC\xCC" "c\xCF" "d", 12)), "WPCa b\r\nc d");
+    EXPECT_EQ(qv::CleanBinaryText(std::string("\xFFWPCa\x80"
+                                              "b\xCC\xCC"
+                                              "c\xCF"
+                                              "d",
+                                              12)),
+              "WPCa b\r\nc d");
     // OLE: each CR becomes CR LF, also one already followed by LF.
-    EXPECT_EQ(qv::CleanBinaryText(std::string("\xD0\xCF" "a\rb\r\nc", 8)), "a\r\nb\r\n\nc");
+    EXPECT_EQ(qv::CleanBinaryText(std::string("\xD0\xCF"
+                                              "a\rb\r\nc",
+                                              8)),
+              "a\r\nb\r\n\nc");
     EXPECT_EQ(qv::CleanBinaryText(std::string("caf\xC3\xA9\x7F\x01\x0B\t\f", 10)), "caf\t\f");
 }
 

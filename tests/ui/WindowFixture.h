@@ -55,8 +55,7 @@ protected:
     }
 
     // Runs `act` on the modal dialog of type T once the window has opened it (with `open`).
-    template <class T>
-    static void withDialog(const std::function<void()>& open, const std::function<void(T&)>& act)
+    template <class T> static void withDialog(const std::function<void()>& open, const std::function<void(T&)>& act)
     {
         bool acted = false;
         QTimer::singleShot(0, [&] {

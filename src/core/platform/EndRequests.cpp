@@ -18,7 +18,7 @@ struct sigaction gFormer[std::size(kSignals)];
 
 void toDefault()
 {
-    struct sigaction dfl {};
+    struct sigaction dfl { };
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     for (int s : kSignals)
@@ -55,7 +55,7 @@ EndRequests::EndRequests(std::function<void(int)> onSignal)
                 onSignal(byte);
         }
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onEndSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

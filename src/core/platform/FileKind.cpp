@@ -11,7 +11,7 @@ namespace qv::platform {
 
 FileKind KindOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return FileKind::Missing;
     if (S_ISREG(st.st_mode))
@@ -23,7 +23,7 @@ FileKind KindOf(const std::string& path)
 
 std::optional<FileId> IdOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -38,7 +38,7 @@ constexpr unsigned long kMqueueMagic = 0x19800202;
 
 bool OnPseudoFileSystem(int fd)
 {
-    struct statfs fs {};
+    struct statfs fs { };
     if (::fstatfs(fd, &fs) != 0)
         return false;
     switch (static_cast<unsigned long>(fs.f_type)) {
@@ -59,10 +59,8 @@ bool OnPseudoFileSystem(int fd)
     case SELINUX_MAGIC:
     case SMACK_MAGIC:
     case NSFS_MAGIC:
-    case kMqueueMagic:
-        return true;
-    default:
-        return false;
+    case kMqueueMagic: return true;
+    default: return false;
     }
 }
 

@@ -8,7 +8,7 @@ namespace qv::platform {
 // locale; tests fill it by hand.
 struct LocaleInfo {
     std::string shortDatePattern = "M/d/yyyy"; // e.g. "dd.MM.yyyy"; its first letter orders the date
-    std::string timeFormat = "h:mm:ss AP";     // a 12-hour clock shows AM/PM
+    std::string timeFormat = "h:mm:ss AP"; // a 12-hour clock shows AM/PM
     bool twelveHourClock = true;
     std::string dateSeparator = "/";
     std::string timeSeparator = ":";

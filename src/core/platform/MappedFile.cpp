@@ -51,7 +51,7 @@ void onBusError(int signal, siginfo_t* info, void* context)
 
 void install()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = onBusError;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);

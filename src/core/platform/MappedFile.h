@@ -25,11 +25,11 @@ public:
     [[nodiscard]] std::size_t size() const { return length_ - lead_; }
 
 private:
-    MappedFile(std::uint8_t* base, std::size_t length, std::size_t lead) : base_(base), length_(length), lead_(lead) {}
+    MappedFile(std::uint8_t* base, std::size_t length, std::size_t lead) : base_(base), length_(length), lead_(lead) { }
 
     std::uint8_t* base_ = nullptr; // page aligned
-    std::size_t length_ = 0;       // mapped from base_
-    std::size_t lead_ = 0;         // bytes before the ones asked for
+    std::size_t length_ = 0; // mapped from base_
+    std::size_t lead_ = 0; // bytes before the ones asked for
 };
 
 // While one lives on a thread, a SIGBUS raised by that thread reading [begin, begin + size) of a

@@ -90,8 +90,7 @@ std::pair<pid_t, int> spawn(const std::vector<std::string>& argv, int out, int e
 int waitFor(pid_t pid)
 {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     return status;
 }
 
@@ -117,7 +116,7 @@ UniqueFd outputFile()
 // The last line the program wrote, or how it ended.
 std::string reasonFor(const std::string& program, int status, int output)
 {
-    struct stat st {};
+    struct stat st { };
     std::string tail;
     if (::fstat(output, &st) == 0 && st.st_size > 0) {
         const auto size = static_cast<std::size_t>(st.st_size);
@@ -143,8 +142,7 @@ std::string reasonFor(const std::string& program, int status, int output)
 
 } // namespace
 
-std::optional<std::string> LaunchProgram(const std::vector<std::string>& argv, std::chrono::milliseconds watch,
-                                         LaunchFailed failed)
+std::optional<std::string> LaunchProgram(const std::vector<std::string>& argv, std::chrono::milliseconds watch, LaunchFailed failed)
 {
     if (argv.empty() || argv.front().empty())
         return std::string("no program to start");

@@ -20,8 +20,7 @@ using LaunchFailed = std::function<void(const std::string& reason)>;
 // file or directory"). If it ends unsuccessfully within `watch`, `failed` is called with the
 // reason, on a thread of its own. Its output goes to an unnamed temporary file, so it can write
 // as much as it likes after nobody reads it any more.
-std::optional<std::string> LaunchProgram(const std::vector<std::string>& argv, std::chrono::milliseconds watch,
-                                         LaunchFailed failed);
+std::optional<std::string> LaunchProgram(const std::vector<std::string>& argv, std::chrono::milliseconds watch, LaunchFailed failed);
 
 // Runs argv[0] to its end and returns what it wrote to its standard output; nothing when it
 // cannot be started, ends unsuccessfully or runs longer than `timeout` (it is then ended).

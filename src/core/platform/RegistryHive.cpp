@@ -101,10 +101,7 @@ struct Statement {
     ~Statement() { sqlite3_finalize(st); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    void bindText(int i, std::string_view s) const
-    {
-        sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    }
+    void bindText(int i, std::string_view s) const { sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT); }
     void bindBlob(int i, std::string_view s) const
     {
         sqlite3_bind_blob(st, i, s.empty() ? "" : s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
@@ -127,20 +124,20 @@ std::string RegistryHive::DefaultPath()
     return base + "/Quorvane/registry.db";
 }
 
-RegistryHive::RegistryHive(std::string path) : path_(std::move(path)) {}
+RegistryHive::RegistryHive(std::string path) : path_(std::move(path)) { }
 
 sqlite3* RegistryHive::connect()
 {
     makeParents(path_);
     const FolderLock lock(path_);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        struct stat st {};
+        struct stat st { };
         // A zero-length file is what a copy killed while creating the store leaves: set it aside too.
         Health health = Health::Damaged;
         sqlite3* db = nullptr;
         const bool empty = ::stat(path_.c_str(), &st) == 0 && st.st_size == 0;
-        if (!empty && sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                      nullptr) == SQLITE_OK) {
+        if (!empty &&
+            sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
             sqlite3_busy_timeout(db, kBusyTimeoutMs);
             health = checkHealth(db);
         }
@@ -150,8 +147,7 @@ sqlite3* RegistryHive::connect()
         if (health == Health::Busy || attempt == 1)
             return nullptr;
         // Not a healthy database: keep it aside for the user, never overwrite it.
-        const std::string aside =
-            path_ + ".corrupt-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid());
+        const std::string aside = path_ + ".corrupt-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid());
         if (::rename(path_.c_str(), aside.c_str()) != 0)
             return nullptr;
         ::rename((path_ + "-journal").c_str(), (aside + "-journal").c_str());
@@ -185,10 +181,9 @@ std::optional<RegistryKey> RegistryHive::OpenKey(std::string_view keyPath, bool 
     return std::nullopt;
 }
 
-RegistryKey::RegistryKey(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+RegistryKey::RegistryKey(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) { }
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept
-    : db_(other.db_), path_(std::move(other.path_)), inBatch_(other.inBatch_)
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept : db_(other.db_), path_(std::move(other.path_)), inBatch_(other.inBatch_)
 {
     other.db_ = nullptr;
     other.inBatch_ = false;

@@ -64,7 +64,8 @@ std::string datePattern(std::string_view format)
         case 'd': out += "dd"; break;
         case 'e': out += "d"; break;
         case 'm': out += "MM"; break;
-        case 'b': case 'h': out += "MMM"; break;
+        case 'b':
+        case 'h': out += "MMM"; break;
         case 'B': out += "MMMM"; break;
         case 'y': out += "yy"; break;
         case 'Y': out += "yyyy"; break;
@@ -114,8 +115,8 @@ LocaleInfo SystemLocaleInfo()
     locale_t loc = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
     if (loc == static_cast<locale_t>(nullptr))
         loc = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    const LocaleInfo info = LocaleInfoFromFormats(::nl_langinfo_l(D_FMT, loc), ::nl_langinfo_l(T_FMT, loc),
-                                                  ::nl_langinfo_l(RADIXCHAR, loc));
+    const LocaleInfo info =
+        LocaleInfoFromFormats(::nl_langinfo_l(D_FMT, loc), ::nl_langinfo_l(T_FMT, loc), ::nl_langinfo_l(RADIXCHAR, loc));
     ::freelocale(loc);
     return info;
 }

@@ -28,7 +28,7 @@ bool emptyDirectory(int dirFd)
     bool ok = true;
     const int fd = ::dirfd(dir);
     for (const std::string& name : names) {
-        struct stat st {};
+        struct stat st { };
         if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
@@ -72,7 +72,7 @@ bool RemoveTree(const std::string& path)
     std::string p = path;
     while (p.size() > 1 && p.back() == '/')
         p.pop_back();
-    struct stat st {};
+    struct stat st { };
     if (::lstat(p.c_str(), &st) != 0)
         return errno == ENOENT;
     if (!S_ISDIR(st.st_mode))

@@ -42,7 +42,7 @@ public:
     virtual void begin(const PageSetup& page) = 0;
     virtual void startPage(int number) = 0;
     virtual void placeText(double x, double y, Align align, const std::string& text, bool bold) = 0;
-    virtual void endBand() {} // the texts placed since the last call were one band's
+    virtual void endBand() { } // the texts placed since the last call were one band's
     virtual void endPage() = 0;
     virtual void end() = 0;
 };

@@ -98,15 +98,13 @@ Report FileListReport(const std::string& header, ReportData& data)
     r.page = kLandscape;
     r.pageHeader = Band{17.99,
                         {left(1.59, 1.59, true), left(229.39, 3.17, true), left(1.59, 10.05, true), left(66.67, 10.05, true),
-                         right(200.29, 10.05, true), left(202.67, 10.05, true), right(226.22, 10.05, true),
-                         left(229.39, 10.05, true)}};
+                         right(200.29, 10.05, true), left(202.67, 10.05, true), right(226.22, 10.05, true), left(229.39, 10.05, true)}};
     r.pageHeaderTexts = [header](int page) {
         return Record{header, pageText(page), "File Name", "Directory", "Matches", "Type", "Size", "Date/Time"};
     };
     r.detail = Band{4.76,
                     {left(1.59, 0, false, 63.76), left(66.67, 0, false, 117.74), value(right(200.29, 0, false, 14.55)),
-                     value(left(205.32, 0, false, 5.29)), value(right(226.22, 0, false, 15.08)),
-                     value(left(229.39, 0, false, 34.13))}};
+                     value(left(205.32, 0, false, 5.29)), value(right(226.22, 0, false, 15.08)), value(left(229.39, 0, false, 34.13))}};
     data.fileIndex = -1;
     r.nextDetail = [&data] { return NextFileRecord(data); };
     return r;

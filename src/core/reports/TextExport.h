@@ -25,11 +25,11 @@ public:
     TextExport& operator=(const TextExport&) = delete;
 
     void begin(const PageSetup& page) override; // BeginExport: creates or empties the file
-    void startPage(int number) override;        // StartPage
+    void startPage(int number) override; // StartPage
     void placeText(double x, double y, Align align, const std::string& text, bool bold) override; // PlaceText
     void endBand() override;
-    void endPage() override;                    // WritePage
-    void end() override;                        // EndExport
+    void endPage() override; // WritePage
+    void end() override; // EndExport
 
     // False when the file could not be created or fully written.
     [[nodiscard]] bool succeeded() const { return !failed_; }
@@ -46,9 +46,9 @@ private:
     std::string fileName_;
     double cellHeight_;
     int rowsPerPage_ = 0;
-    int shift_ = 0;          // rows this page's texts have moved down
-    int earlierBands_ = -1;  // the last row that earlier bands of the page wrote
-    int thisBand_ = -1;      // the last row the band being placed wrote
+    int shift_ = 0; // rows this page's texts have moved down
+    int earlierBands_ = -1; // the last row that earlier bands of the page wrote
+    int thisBand_ = -1; // the last row the band being placed wrote
     std::vector<std::u32string> rows_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;

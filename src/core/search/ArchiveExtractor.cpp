@@ -31,7 +31,6 @@ struct MemberHandle {
     }
 };
 
-
 bool isLink(zip_t* za, zip_uint64_t index)
 {
     zip_uint8_t opsys = 0;
@@ -199,8 +198,7 @@ void ArchiveExtractor::extractAll()
             }
             memberBytes += static_cast<std::uint64_t>(n);
             written += static_cast<std::uint64_t>(n);
-            if (written > limits.maxTotalBytes ||
-                (memberBytes > limits.ratioFloor && memberBytes / (compressed + 1) > limits.maxRatio)) {
+            if (written > limits.maxTotalBytes || (memberBytes > limits.ratioFloor && memberBytes / (compressed + 1) > limits.maxRatio)) {
                 message(kTooLarge, stored + ": unpacks to more than this archive may hold");
                 failed = true;
                 break;

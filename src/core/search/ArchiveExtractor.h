@@ -12,9 +12,9 @@ namespace qv {
 struct ExtractLimits {
     std::uint64_t maxTotalBytes = std::uint64_t{2} << 30; // written per archive
     std::uint64_t maxMembers = 65536;
-    std::uint64_t maxRatio = 1000;                        // written bytes per compressed byte ...
-    std::uint64_t ratioFloor = std::uint64_t{64} << 20;   // ... once a member passes this size
-    std::size_t maxDepth = 64;                            // folders inside the archive
+    std::uint64_t maxRatio = 1000; // written bytes per compressed byte ...
+    std::uint64_t ratioFloor = std::uint64_t{64} << 20; // ... once a member passes this size
+    std::size_t maxDepth = 64; // folders inside the archive
 };
 
 // Unpacks a Zip archive (libzip) into a folder, each member under its own folders there with
@@ -31,7 +31,7 @@ class ArchiveExtractor {
 public:
     using MessageHandler = std::function<void(ArchiveExtractor& sender, int code, const std::string& text)>;
 
-    std::string archive;     // the archive's path
+    std::string archive; // the archive's path
     std::string destination; // the folder it is unpacked into
     std::string password;
     bool verbose = true;

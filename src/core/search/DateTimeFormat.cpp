@@ -21,8 +21,7 @@ std::string twoDigits(int v)
 // The tokens of a pattern, read left to right; calls visit(kind, literal) for each.
 enum class Token { Day, Month, Year, Hour, Minute, AmPm, DateSep, TimeSep, Literal };
 
-template <class Visit>
-void tokens(std::string_view p, Visit&& visit)
+template <class Visit> void tokens(std::string_view p, Visit&& visit)
 {
     bool afterHour = false;
     for (std::size_t i = 0; i < p.size();) {
@@ -75,17 +74,10 @@ std::string ChooseDateTimeFormat(const platform::LocaleInfo& locale, std::string
         current.resize(current.size() - 5);
     if (!locale.shortDatePattern.empty()) {
         switch (std::toupper(static_cast<unsigned char>(locale.shortDatePattern.front()))) {
-        case 'M':
-            current = "mm/dd/yyyy  h:mm";
-            break;
-        case 'D':
-            current = "dd/mm/yyyy  h:mm";
-            break;
-        case 'Y':
-            current = "yyyy/mm/dd  h:mm";
-            break;
-        default:
-            break;
+        case 'M': current = "mm/dd/yyyy  h:mm"; break;
+        case 'D': current = "dd/mm/yyyy  h:mm"; break;
+        case 'Y': current = "yyyy/mm/dd  h:mm"; break;
+        default: break;
         }
     }
     if (locale.twelveHourClock)
@@ -93,8 +85,7 @@ std::string ChooseDateTimeFormat(const platform::LocaleInfo& locale, std::string
     return current;
 }
 
-DateTimeFormat::DateTimeFormat(std::string pattern, platform::LocaleInfo locale)
-    : pattern_(effective(pattern)), locale_(std::move(locale))
+DateTimeFormat::DateTimeFormat(std::string pattern, platform::LocaleInfo locale) : pattern_(effective(pattern)), locale_(std::move(locale))
 {
 }
 

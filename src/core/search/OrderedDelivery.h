@@ -19,10 +19,10 @@ namespace qv {
 // What one numbered item of a run came to: a file searched (or passed over), an archive met, or
 // an archive that could not be extracted.
 struct FileOutcome {
-    bool searched = false;        // of a wanted type and counted to its end
-    bool archive = false;         // a Zip archive, to extract after the walks
-    std::string path;             // the archive's path
-    std::optional<FileRow> row;   // when it has matches
+    bool searched = false; // of a wanted type and counted to its end
+    bool archive = false; // a Zip archive, to extract after the walks
+    std::string path; // the archive's path
+    std::optional<FileRow> row; // when it has matches
     std::vector<MatchLine> lines; // its listing, when the run lists matches
     std::optional<std::string> archiveError; // the extractor's reason
 };
@@ -30,7 +30,7 @@ struct FileOutcome {
 // A sink that takes one call at a time, from whichever thread.
 class SerialSink final : public SearchSink {
 public:
-    explicit SerialSink(SearchSink& sink) : sink_(sink) {}
+    explicit SerialSink(SearchSink& sink) : sink_(sink) { }
     void progress(const RunProgress& p) override;
     void row(FileRow row, std::vector<MatchLine> lines) override;
     void archiveError(const std::string& archive, const std::string& detail) override;
@@ -45,7 +45,7 @@ private:
 // in, and keeps the run's counts as it goes.
 class OrderedDelivery {
 public:
-    explicit OrderedDelivery(SearchSink& sink) : sink_(sink) {}
+    explicit OrderedDelivery(SearchSink& sink) : sink_(sink) { }
 
     void complete(std::uint64_t seq, FileOutcome outcome);
     // Several at once (numbers in any order); leaves `outcomes` empty.
@@ -68,9 +68,9 @@ private:
     std::condition_variable_any changed_;
     // Outcomes completed ahead of their turn, by number from next_ on; they mostly come in order.
     std::deque<std::optional<FileOutcome>> waiting_;
-    std::uint64_t next_ = 0;      // the next number to hand on
+    std::uint64_t next_ = 0; // the next number to hand on
     std::uint64_t delivered_ = 0; // numbers below this have reached the sink
-    bool delivering_ = false;     // one thread hands outcomes on at a time
+    bool delivering_ = false; // one thread hands outcomes on at a time
     RunSummary counts_;
     // Archives already met: two walks (the user's mask and the added archive mask) may both
     // reach one, and it is searched once.

@@ -11,11 +11,11 @@ namespace qv {
 
 // The inputs of one search, as the main window's controls hold them.
 struct SearchRequest {
-    std::string StartDirectory;  // path of the selected folder; empty when it is not a folder
-    bool RootSelected = false;   // the folder tree's first node (not a folder) is selected
+    std::string StartDirectory; // path of the selected folder; empty when it is not a folder
+    bool RootSelected = false; // the folder tree's first node (not a folder) is selected
     std::string SelectedCaption; // caption of the selected tree node; empty when none
     std::string FileSpecs = "*.*";
-    std::string SearchText;      // exactly as typed
+    std::string SearchText; // exactly as typed
     bool InclSub = false;
     bool SearchListed = false;
     bool SearchZip = false;

@@ -40,7 +40,7 @@ std::string fileNameOf(const std::string& path)
 // inside a numbered folder: two archives of the same name never share one. Returns the
 // archive's folder (ending in "/") and the numbered one (what is deleted later).
 std::optional<std::pair<std::string, std::string>> makeExtractionFolder(const std::string& tempBase, const std::string& archive,
-                                                                       unsigned& counter)
+                                                                        unsigned& counter)
 {
     for (int attempts = 0; attempts < 1000; ++attempts) {
         const std::string outer = tempBase + std::to_string(++counter);
@@ -74,7 +74,7 @@ unsigned SearchRun::ThreadCount(unsigned requested)
     return std::max(1U, std::thread::hardware_concurrency());
 }
 
-SearchRun::SearchRun(RunSetup setup, SearchSink& sink) : setup_(std::move(setup)), sink_(sink) {}
+SearchRun::SearchRun(RunSetup setup, SearchSink& sink) : setup_(std::move(setup)), sink_(sink) { }
 
 SearchRun::~SearchRun()
 {
@@ -179,7 +179,8 @@ void SearchRun::run()
     const std::vector<std::string> masks = SplitFileSpecs(request.FileSpecs, request.SearchZip);
     // Several walks may pass the same files (two masks, the namesakes of listed files), and so
     // may one that follows links.
-    const bool walksOverlap = request.SearchListed || masks.size() > 1 || setup_.targets.folders.size() > 1 || !setup_.targets.files.empty();
+    const bool walksOverlap =
+        request.SearchListed || masks.size() > 1 || setup_.targets.folders.size() > 1 || !setup_.targets.files.empty();
     walker.onFile = [&](const std::shared_ptr<const OpenFolder>& folder, std::string name, bool link) {
         FileJob job;
         job.folder = folder;

@@ -24,13 +24,13 @@ struct SearchTargets {
 // Everything a run reads, taken when it starts: nothing the user does while it goes on can
 // change it.
 struct RunSetup {
-    SearchRequest request;           // as accepted
-    regex::RegexPtr regex;           // the prepared pattern, compiled with the request's case
-    SearchTargets targets;           // with the request's start folder for the window
+    SearchRequest request; // as accepted
+    regex::RegexPtr regex; // the prepared pattern, compiled with the request's case
+    SearchTargets targets; // with the request's start folder for the window
     std::vector<FileRow> listedRows; // a search of the listed files only walks these, in order
     std::uint64_t maxMatchLen = 300; // longest match a binary file's count takes after its first
-    bool listMatches = false;        // hand each row's matching lines to the sink with it
-    long long maxMatches = 500;      // ... at most this many per file
+    bool listMatches = false; // hand each row's matching lines to the sink with it
+    long long maxMatches = 500; // ... at most this many per file
     // The private temporary folder (ending in "/"; empty when there is none), asked for when the
     // first archive is to be extracted: a run that meets none makes none.
     std::function<std::string()> temporaryFolder;
@@ -38,7 +38,7 @@ struct RunSetup {
     // Told of each file or folder that could not be opened, with the error number; it is passed
     // over either way. Called from any of the run's threads, perhaps from several at once.
     std::function<void(const std::string& path, int error)> unreadable;
-    unsigned threads = 0;            // searching threads; 0: one per core
+    unsigned threads = 0; // searching threads; 0: one per core
 };
 
 // The whole search between a click on Search and its summary, on threads of its own: a walk

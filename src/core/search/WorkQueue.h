@@ -28,11 +28,11 @@ struct ArchiveSource {
 struct FileJob {
     std::uint64_t seq = 0;
     std::shared_ptr<const OpenFolder> folder; // null: `path` is opened as it stands
-    std::string name;                         // in `folder`
-    std::string path;                         // the whole path; made by the searcher for a walk's file
+    std::string name; // in `folder`
+    std::string path; // the whole path; made by the searcher for a walk's file
     std::shared_ptr<const ArchiveSource> archive; // for an archive member
-    bool mayRecur = false;                    // the run may have reached this file by another path
-    bool linked = false;                      // reached through a link: another path may reach it too
+    bool mayRecur = false; // the run may have reached this file by another path
+    bool linked = false; // reached through a link: another path may reach it too
 };
 
 // Files that follow one another in the walk, of one folder, numbered from `seq` on; or a single
@@ -67,7 +67,7 @@ using Work = std::variant<FileRun, StretchTask>;
 class WorkQueue {
 public:
     // `capacity` counts files.
-    explicit WorkQueue(std::size_t capacity, std::stop_token stop) : capacity_(capacity), stop_(std::move(stop)) {}
+    explicit WorkQueue(std::size_t capacity, std::stop_token stop) : capacity_(capacity), stop_(std::move(stop)) { }
 
     // Queues the runs in their order. While the queue is full, `whileFull` is given work from its
     // front to do meanwhile (the walk searches instead of waiting); after a stop request the runs
@@ -88,7 +88,7 @@ private:
     void take(std::vector<Work>& out); // with the lock held, work there
 
     std::mutex mutex_;
-    std::condition_variable_any work_;       // searchers wait for work
+    std::condition_variable_any work_; // searchers wait for work
 
     std::deque<FileRun> runs_;
     std::size_t files_ = 0; // in runs_

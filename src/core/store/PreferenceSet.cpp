@@ -96,8 +96,7 @@ void SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs)
 
 std::string SetAsideText(const std::string& keptAs)
 {
-    return "Your settings could not be read, so the default settings are in use.\nThe unreadable settings file was kept as " +
-           keptAs;
+    return "Your settings could not be read, so the default settings are in use.\nThe unreadable settings file was kept as " + keptAs;
 }
 
 } // namespace qv

@@ -9,18 +9,18 @@ namespace qv {
 
 // The user's persisted settings, one instance held by the program and read in place.
 struct PreferenceSet {
-    std::int32_t MaxMatchLen = 300;   // longest match a binary file's count and listing accept
-    std::int32_t MaxMatches = 500;    // most matches listed (and coloured in the viewer) per file
-    bool ShowHint = true;             // the application-wide tool-tip switch itself
-    std::string Editor;               // command of the Edit action; empty until loaded
-    std::string StartupDir;           // folder selected at start; empty means the root "/"
+    std::int32_t MaxMatchLen = 300; // longest match a binary file's count and listing accept
+    std::int32_t MaxMatches = 500; // most matches listed (and coloured in the viewer) per file
+    bool ShowHint = true; // the application-wide tool-tip switch itself
+    std::string Editor; // command of the Edit action; empty until loaded
+    std::string StartupDir; // folder selected at start; empty means the root "/"
     std::string MatchFontName = "MS Sans Serif";
     std::int32_t MatchFontSize = 8;
     std::string ViewerFontName = "MS Sans Serif";
     std::int32_t ViewerFontSize = 10;
     std::string PrintFontName = "Arial";
     std::int32_t PrintFontSize = 10;
-    std::int32_t ViewerTextColor = 0;   // 0x00BBGGRR: black
+    std::int32_t ViewerTextColor = 0; // 0x00BBGGRR: black
     std::int32_t ViewerHighColor = 255; // pure red
 
     // The set a first start has: the defaults, with the platform's default editor.

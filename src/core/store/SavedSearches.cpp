@@ -10,9 +10,8 @@ struct Letter {
     bool SearchOptions::*box;
 };
 constexpr Letter kLetters[] = {
-    {'X', &SearchOptions::TextFiles}, {'B', &SearchOptions::BinaryFiles}, {'I', &SearchOptions::InclSub},
-    {'Z', &SearchOptions::SearchZip}, {'C', &SearchOptions::Case},        {'W', &SearchOptions::Word},
-    {'L', &SearchOptions::Literal},
+    {'X', &SearchOptions::TextFiles}, {'B', &SearchOptions::BinaryFiles}, {'I', &SearchOptions::InclSub}, {'Z', &SearchOptions::SearchZip},
+    {'C', &SearchOptions::Case},      {'W', &SearchOptions::Word},        {'L', &SearchOptions::Literal},
 };
 
 constexpr char kFieldEndCode = '1';
@@ -35,8 +34,7 @@ void appendField(std::string& out, const std::string& field)
 // An escaped separator at `i`: 128 128 and its code.
 bool escapeAt(std::string_view v, std::size_t i)
 {
-    return i + 2 < v.size() && v[i] == kRecordEnd && v[i + 1] == kRecordEnd &&
-           (v[i + 2] == kFieldEndCode || v[i + 2] == kRecordEndCode);
+    return i + 2 < v.size() && v[i] == kRecordEnd && v[i + 1] == kRecordEnd && (v[i + 2] == kFieldEndCode || v[i + 2] == kRecordEndCode);
 }
 
 // The 128 that ends the record starting at `pos`, or npos when the value ends first.

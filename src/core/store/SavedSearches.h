@@ -19,8 +19,7 @@ struct SavedSearch {
 
 // The option boxes as they are stored, one letter each in this order.
 struct SearchOptions {
-    bool TextFiles = false, BinaryFiles = false, InclSub = false, SearchZip = false, Case = false, Word = false,
-         Literal = false;
+    bool TextFiles = false, BinaryFiles = false, InclSub = false, SearchZip = false, Case = false, Word = false, Literal = false;
 };
 std::string OptionLetters(const SearchOptions& o);
 // A box is checked when its letter occurs anywhere in the letters.

@@ -46,8 +46,8 @@ QFrame* separator(QWidget* parent)
 
 } // namespace
 
-TfrmPreferences::TfrmPreferences(PreferenceSet& preferences, platform::RegistryHive& hive, Messages& messages,
-                                 Choosers choosers, std::function<void()> applyMatchFont, QWidget* parent)
+TfrmPreferences::TfrmPreferences(PreferenceSet& preferences, platform::RegistryHive& hive, Messages& messages, Choosers choosers,
+                                 std::function<void()> applyMatchFont, QWidget* parent)
     : QDialog(parent), prefs_(preferences), hive_(hive), messages_(messages), choosers_(std::move(choosers)),
       applyMatchFont_(std::move(applyMatchFont))
 {
@@ -77,14 +77,15 @@ TfrmPreferences::TfrmPreferences(PreferenceSet& preferences, platform::RegistryH
             dialog.setFileMode(QFileDialog::ExistingFile);
             dialog.setOption(QFileDialog::ReadOnly, true);
             dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
-            return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                            : QString();
+            return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front() : QString();
         },
         general);
     g->addWidget(label(QStringLiteral("Default file &editor"), txtEditor->edit(), general), 3, 0, 1, 3);
     g->addWidget(txtEditor, 4, 0, 1, 3);
     txtStartupDir = new PathField(
-        [](QWidget* owner, const QString& current) { return QFileDialog::getExistingDirectory(owner, QStringLiteral("Default startup directory"), current); },
+        [](QWidget* owner, const QString& current) {
+            return QFileDialog::getExistingDirectory(owner, QStringLiteral("Default startup directory"), current);
+        },
         general);
     g->addWidget(label(QStringLiteral("Default &startup directory"), txtStartupDir->edit(), general), 5, 0, 1, 3);
     g->addWidget(txtStartupDir, 6, 0, 1, 3);

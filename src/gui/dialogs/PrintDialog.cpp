@@ -14,10 +14,8 @@
 
 namespace qv {
 
-TfrmPrint::TfrmPrint(QPrinter& printer, Messages& messages, const Choosers& choosers, std::function<bool()> fileSelected,
-                     QWidget* parent)
-    : QDialog(parent), printer_(printer), messages_(messages), choosers_(choosers),
-      fileSelected_(std::move(fileSelected))
+TfrmPrint::TfrmPrint(QPrinter& printer, Messages& messages, const Choosers& choosers, std::function<bool()> fileSelected, QWidget* parent)
+    : QDialog(parent), printer_(printer), messages_(messages), choosers_(choosers), fileSelected_(std::move(fileSelected))
 {
     setWindowTitle(QStringLiteral("Print/Export"));
     optPrint = new QGroupBox(QStringLiteral(" Include: "), this);

@@ -18,8 +18,8 @@ namespace qv {
 
 // What to print or export, as the dialog leaves it.
 struct ReportRequest {
-    int choice = -1;        // 0 the file list, 1 the selected file's matches, 2 every file's; -1 nothing
-    bool preview = false;   // to the screen rather than the printer
+    int choice = -1; // 0 the file list, 1 the selected file's matches, 2 every file's; -1 nothing
+    bool preview = false; // to the screen rather than the printer
     std::string exportFile; // to this text file rather than paper
 };
 
@@ -28,8 +28,7 @@ struct ReportRequest {
 class TfrmPrint : public QDialog {
     Q_OBJECT
 public:
-    TfrmPrint(QPrinter& printer, Messages& messages, const Choosers& choosers, std::function<bool()> fileSelected,
-              QWidget* parent);
+    TfrmPrint(QPrinter& printer, Messages& messages, const Choosers& choosers, std::function<bool()> fileSelected, QWidget* parent);
 
     // Opens the dialog; what the user asked for (choice -1 when nothing).
     ReportRequest ask();

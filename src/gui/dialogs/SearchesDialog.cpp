@@ -79,8 +79,8 @@ void TfrmSearches::FormActivate()
     value_ = ReadSearches(registry_);
     rows_ = ParseSearches(value_);
     for (const SavedSearch& s : rows_)
-        lstSearches->addTopLevelItem(new QTreeWidgetItem(
-            QStringList{ToQString(s.Directory), ToQString(s.FileSpecs), ToQString(s.SearchText)}));
+        lstSearches->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{ToQString(s.Directory), ToQString(s.FileSpecs), ToQString(s.SearchText)}));
     const bool any = !rows_.empty();
     lstSearches->setEnabled(any);
     cmdRetrieve->setEnabled(any);

@@ -15,7 +15,7 @@ constexpr qsizetype kMaxPaintedChars = 1000;
 
 } // namespace
 
-PainterDestination::PainterDestination(QPrinter& printer, const ReportFont& font) : printer_(printer), font_(font) {}
+PainterDestination::PainterDestination(QPrinter& printer, const ReportFont& font) : printer_(printer), font_(font) { }
 
 void PainterDestination::begin(const PageSetup& page)
 {

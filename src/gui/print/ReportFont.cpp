@@ -27,11 +27,10 @@ struct ReportFont::Metrics {
     QImage device;
     QFontMetricsF regular;
     QFontMetricsF bold;
-    Metrics(const QFont& r, const QFont& b) : device(measuringDevice()), regular(r, &device), bold(b, &device) {}
+    Metrics(const QFont& r, const QFont& b) : device(measuringDevice()), regular(r, &device), bold(b, &device) { }
 };
 
-ReportFont::ReportFont(const std::string& family, int pointSize)
-    : regular_(ToQString(family), std::max(1, pointSize))
+ReportFont::ReportFont(const std::string& family, int pointSize) : regular_(ToQString(family), std::max(1, pointSize))
 {
     // Unhinted, so that widths, and where fixed-width fields are cut, do not depend on the
     // display's font settings: the window and qvsearch export the same bytes.

@@ -56,9 +56,7 @@ private:
 } // namespace
 
 ReportOutput::ReportOutput(QPrinter& printer, Messages& messages, QWidget* owner)
-    : printer_(printer), messages_(messages), owner_(owner)
-{
-}
+    : printer_(printer), messages_(messages), owner_(owner) { }
 
 bool ReportOutput::exportToFile(const std::string& fileName, const ReportMaker& make, const ReportFont& font)
 {

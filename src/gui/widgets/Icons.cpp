@@ -7,8 +7,7 @@
 namespace qv {
 namespace {
 
-template <class Draw>
-QIcon draw(int size, Draw&& paint)
+template <class Draw> QIcon draw(int size, Draw&& paint)
 {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);

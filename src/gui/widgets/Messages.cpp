@@ -4,8 +4,7 @@
 
 namespace qv {
 
-MessageAnswer BoxMessages::show(QWidget* owner, const QString& caption, const QString& text, BoxIcon icon,
-                                MessageButtons buttons)
+MessageAnswer BoxMessages::show(QWidget* owner, const QString& caption, const QString& text, BoxIcon icon, MessageButtons buttons)
 {
     QMessageBox box(owner);
     box.setWindowTitle(caption);

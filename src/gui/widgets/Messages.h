@@ -22,8 +22,7 @@ public:
 // The real thing: modal message boxes.
 class BoxMessages final : public Messages {
 public:
-    MessageAnswer show(QWidget* owner, const QString& caption, const QString& text, BoxIcon icon,
-                       MessageButtons buttons) override;
+    MessageAnswer show(QWidget* owner, const QString& caption, const QString& text, BoxIcon icon, MessageButtons buttons) override;
 };
 
 } // namespace qv

@@ -9,8 +9,7 @@
 
 namespace qv {
 
-FileActions::FileActions(MainForm& form, ProgramState& state, Messages& messages, Launcher& launcher, QWidget& owner,
-                         const QRect& screen)
+FileActions::FileActions(MainForm& form, ProgramState& state, Messages& messages, Launcher& launcher, QWidget& owner, const QRect& screen)
     : form_(form), state_(state), messages_(messages), launcher_(launcher), owner_(owner), screen_(screen)
 {
 }

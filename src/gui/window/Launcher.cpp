@@ -41,11 +41,12 @@ struct DesktopLauncher::Relay {
     {
         const std::lock_guard lock(mutex);
         if (receiver && handler)
-            QMetaObject::invokeMethod(receiver.get(), [handler, failure] { handler(failure); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                receiver.get(), [handler, failure] { handler(failure); }, Qt::QueuedConnection);
     }
 };
 
-DesktopLauncher::DesktopLauncher() : relay_(std::make_shared<Relay>()) {}
+DesktopLauncher::DesktopLauncher() : relay_(std::make_shared<Relay>()) { }
 
 DesktopLauncher::~DesktopLauncher()
 {

@@ -26,10 +26,18 @@ constexpr int kCompactHeight = 575;
 
 // The insert list: what each item shows, and what it inserts is the text before its first blank.
 const char* const kRegExpItems[] = {
-    "^ : Start of line",          "$ : End of line",           ". : Any character",
-    "* : 0 or more occurrences",  "+ : 1 or more occurrences", "[] : Any character in group",
-    "[^] : Exclude characters in group", "- : Optional match", "\\ : Literal character",
-    "| : Or",                     "& : And",                   "\\< : Beginning of word",
+    "^ : Start of line",
+    "$ : End of line",
+    ". : Any character",
+    "* : 0 or more occurrences",
+    "+ : 1 or more occurrences",
+    "[] : Any character in group",
+    "[^] : Exclude characters in group",
+    "- : Optional match",
+    "\\ : Literal character",
+    "| : Or",
+    "& : And",
+    "\\< : Beginning of word",
     "\\> : End of word",
 };
 
@@ -70,10 +78,12 @@ void MainForm::build(QMainWindow& window)
     cboSearch->setInsertPolicy(QComboBox::NoInsert);
     cboSearch->setMaxCount(INT_MAX);
     txtFilespec = new QLineEdit(QStringLiteral("*.*"), central);
-    txtFilespec->setToolTip(QStringLiteral("Multiple file specs may be entered\nby separating them with commas\n(i.e., \" *.txt , *.doc \")."));
+    txtFilespec->setToolTip(
+        QStringLiteral("Multiple file specs may be entered\nby separating them with commas\n(i.e., \" *.txt , *.doc \")."));
 
     grpFileTypes = new QGroupBox(QStringLiteral(" File Types "), central);
-    grpFileTypes->setToolTip(QStringLiteral("When searching entire directories,\nyou may exclude one file type to\nimprove search performance."));
+    grpFileTypes->setToolTip(
+        QStringLiteral("When searching entire directories,\nyou may exclude one file type to\nimprove search performance."));
     chkTextFiles = new QCheckBox(QStringLiteral("Te&xt"), grpFileTypes);
     chkTextFiles->setChecked(true);
     chkBinaryFiles = new QCheckBox(QStringLiteral("&Binary"), grpFileTypes);
@@ -120,8 +130,8 @@ void MainForm::build(QMainWindow& window)
     labelFor(QStringLiteral("Insert &Regular Expressions"), cboRegExp, central)->setObjectName(QStringLiteral("lblRegExp"));
 
     // Tab order: the upper area first, then the lower panel.
-    QWidget* order[] = {lstFiles1, lstLines1, Dir1, cboSearch, txtFilespec, chkTextFiles, chkBinaryFiles, cboRegExp,
-                        chkInclSub, chkSearchListed, chkSearchZip, chkCase, chkWord, chkLiteral, cmdSearch, cmdPrint};
+    QWidget* order[] = {lstFiles1,  lstLines1,       Dir1,         cboSearch, txtFilespec, chkTextFiles, chkBinaryFiles, cboRegExp,
+                        chkInclSub, chkSearchListed, chkSearchZip, chkCase,   chkWord,     chkLiteral,   cmdSearch,      cmdPrint};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
     buildMenus(window);

@@ -45,15 +45,15 @@ TfrmMain::TfrmMain(const Setup& setup, QWidget* parent)
     : QMainWindow(parent), ownMessages_(setup.messages != nullptr ? nullptr : std::make_unique<BoxMessages>()),
       messages_(setup.messages != nullptr ? setup.messages : ownMessages_.get()),
       ownLauncher_(setup.launcher != nullptr ? nullptr : std::make_unique<DesktopLauncher>()),
-      registry_(setup.registryPath.empty() ? platform::RegistryHive::DefaultPath() : setup.registryPath),
-      screen_(screenOf(setup)), run_(*this, state_, *messages_, *this),
+      registry_(setup.registryPath.empty() ? platform::RegistryHive::DefaultPath() : setup.registryPath), screen_(screenOf(setup)),
+      run_(*this, state_, *messages_, *this),
       actions_(*this, state_, *messages_, setup.launcher != nullptr ? *setup.launcher : *ownLauncher_, *this, screen_),
       reports_(*this, state_, *messages_, choosers, *this)
 {
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(programIcon());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(13);
     setFont(font);
@@ -255,7 +255,8 @@ void TfrmMain::RetrieveSearch1Click()
 {
     if (searching())
         return;
-    TfrmSearches dialog(registry_, *messages_, [this](const std::string& folder) { return inputs_.selectFolder(folder); }, this);
+    TfrmSearches dialog(
+        registry_, *messages_, [this](const std::string& folder) { return inputs_.selectFolder(folder); }, this);
     dialog.exec();
     if (const auto& s = dialog.retrieved())
         inputs_.apply(*s);
@@ -271,7 +272,8 @@ void TfrmMain::Preferences1Click()
 {
     if (searching())
         return;
-    TfrmPreferences dialog(state_.Preferences, registry_, *messages_, choosers, [this] { applyMatchFont(); }, this);
+    TfrmPreferences dialog(
+        state_.Preferences, registry_, *messages_, choosers, [this] { applyMatchFont(); }, this);
     dialog.exec();
 }
 

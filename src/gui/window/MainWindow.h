@@ -33,7 +33,7 @@ public:
     struct Setup {
         QStringList arguments; // the program's arguments, without the program itself
         Messages* messages = nullptr;
-        QRect screen;          // the screen's geometry; the primary screen's when empty
+        QRect screen; // the screen's geometry; the primary screen's when empty
         std::string registryPath;
         Launcher* launcher = nullptr; // the desktop's when none
     };

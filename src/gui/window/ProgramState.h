@@ -14,11 +14,11 @@ namespace qv {
 // opens. Owned by the main window for the program's life.
 struct ProgramState {
     std::string SearchText; // of the last accepted search, as typed
-    std::string Pattern;    // ... as prepared
+    std::string Pattern; // ... as prepared
     PreferenceSet Preferences;
     platform::LocaleInfo Locale;
     std::string DateTimeDisplayFormat; // chosen from the regional settings at every activation
-    std::string TempBase;              // the private temporary folder, ending in "/"
+    std::string TempBase; // the private temporary folder, ending in "/"
     // Extraction folders whose members may still be listed; deleted at the next run that is not
     // of the listed files only, and when the program ends.
     std::vector<std::string> TempDirList;

@@ -13,10 +13,10 @@
 namespace qv {
 
 ReportDriver::ReportDriver(MainForm& form, ProgramState& state, Messages& messages, const Choosers& choosers, QWidget& owner)
-    : form_(form), state_(state), messages_(messages), owner_(owner),
-      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    : form_(form), state_(state), messages_(messages), owner_(owner), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
-    frmPrint_ = new TfrmPrint(*printer_, messages_, choosers, [this] { return form_.lstFiles1->selectedRow() >= 0; }, &owner);
+    frmPrint_ = new TfrmPrint(
+        *printer_, messages_, choosers, [this] { return form_.lstFiles1->selectedRow() >= 0; }, &owner);
 }
 
 ReportDriver::~ReportDriver() = default;
@@ -41,8 +41,8 @@ void ReportDriver::ProduceReport()
     const PreferenceSet& prefs = state_.Preferences;
     const reports::ReportFont font(prefs.PrintFontName, prefs.PrintFontSize);
     const std::string header = ReportHeaderText();
-    auto lister = std::make_shared<MatchLister>(
-        ListingParameters{state_.Pattern, form_.chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches});
+    auto lister =
+        std::make_shared<MatchLister>(ListingParameters{state_.Pattern, form_.chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches});
     // The lists as they are at the click, in their order.
     reports::ReportData data{form_.files1.rows(), {}, -1, -1, [lister](const FileRow& row) { return lister->list(row).lines; },
                              form_.files1.dates()};

@@ -18,7 +18,7 @@ namespace qv {
 // Takes the run's events on its threads and keeps them for the window's thread.
 class SearchController::QueueSink final : public SearchSink {
 public:
-    explicit QueueSink(SearchController& controller) : controller_(controller) {}
+    explicit QueueSink(SearchController& controller) : controller_(controller) { }
 
     struct Events {
         std::vector<FileRow> rows;
@@ -52,7 +52,8 @@ public:
             events_.finished = summary;
         }
         // The end is shown at once, not at the next tick.
-        QMetaObject::invokeMethod(&controller_, [c = &controller_] { c->drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &controller_, [c = &controller_] { c->drain(); }, Qt::QueuedConnection);
     }
 
     Events take()
@@ -152,8 +153,7 @@ void SearchController::runStarting()
 
 void SearchController::setCommandsEnabled(bool enabled)
 {
-    for (QAction* a : {form_.RetrieveSearch1, form_.SaveSearch1, form_.Refresh1, form_.Preferences1, form_.View1, form_.Open1,
-                       form_.Edit1})
+    for (QAction* a : {form_.RetrieveSearch1, form_.SaveSearch1, form_.Refresh1, form_.Preferences1, form_.View1, form_.Open1, form_.Edit1})
         a->setEnabled(enabled);
 }
 

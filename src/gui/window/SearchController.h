@@ -54,8 +54,8 @@ private:
     std::unique_ptr<QueueSink> sink_;
     std::unique_ptr<SearchRun> run_;
     QTimer timer_;
-    std::string decimalSeparator_;             // the run's, for its summary
-    std::deque<std::string> pendingErrors_;    // archives whose error box is still to show
+    std::string decimalSeparator_; // the run's, for its summary
+    std::deque<std::string> pendingErrors_; // archives whose error box is still to show
     std::optional<RunSummary> pendingSummary_; // the run ended; shown once its boxes are
     bool showingMessage_ = false;
 };

@@ -15,7 +15,7 @@ struct MainForm;
 // retrieved search put back.
 class SearchInputs {
 public:
-    explicit SearchInputs(MainForm& form) : form_(form) {}
+    explicit SearchInputs(MainForm& form) : form_(form) { }
 
     [[nodiscard]] SearchRequest request() const;
     [[nodiscard]] SavedSearch saved() const;
