@@ -47,7 +47,7 @@ TEST(PreferenceSet, SaveThenLoadRoundTrips)
     p.MatchFontName = "DejaVu Sans";
     p.MatchFontSize = 12;
     p.ViewerTextColor = 0x00112233;
-    qv::SavePreferences(hive, p);
+    ASSERT_EQ(qv::SavePreferences(hive, p), std::nullopt);
     qv::PreferenceSet q;
     qv::LoadPreferences(hive, q);
     EXPECT_EQ(q.MaxMatchLen, 1234);
@@ -66,15 +66,19 @@ TEST(PreferenceSet, StoredValuesAreUsedUncheckedAndWrongTypesTakeDefaults)
     RegistryHive hive(dir.path() + "r.db");
     {
         auto key = hive.OpenKey("Software\\Quorvane", true);
-        key->WriteInteger("MaxMatchLen", 10); // below the dialog's range: used as stored
-        key->WriteInteger("ShowHint", 2); // any non-zero is on
-        key->WriteString("MatchFontName", ""); // empty: default
-        key->WriteString("Editor", "");
-        key->WriteString("StartupDir", ""); // stays empty
-        key->WriteString("ViewerFontSize", "12"); // a string where a number belongs: default
-        key->WriteInteger("PrintFontSize", 11); // read although the one before failed
-        key->WriteInteger("PrintFontName", 7); // a number where a string belongs: default
-        key->WriteRaw("MaxMatches", RegType::DWord, "\x01\x02"); // wrong size: default
+        const qv::platform::Failure writes[] = {
+            key->WriteInteger("MaxMatchLen", 10), // below the dialog's range: used as stored
+            key->WriteInteger("ShowHint", 2), // any non-zero is on
+            key->WriteString("MatchFontName", ""), // empty: default
+            key->WriteString("Editor", ""),
+            key->WriteString("StartupDir", ""), // stays empty
+            key->WriteString("ViewerFontSize", "12"), // a string where a number belongs: default
+            key->WriteInteger("PrintFontSize", 11), // read although the one before failed
+            key->WriteInteger("PrintFontName", 7), // a number where a string belongs: default
+            key->WriteRaw("MaxMatches", RegType::DWord, "\x01\x02"), // wrong size: default
+        };
+        for (const auto& failed : writes)
+            ASSERT_EQ(failed, std::nullopt);
     }
     qv::PreferenceSet p;
     qv::LoadPreferences(hive, p);
@@ -88,7 +92,7 @@ TEST(PreferenceSet, StoredValuesAreUsedUncheckedAndWrongTypesTakeDefaults)
     EXPECT_EQ(p.PrintFontName, "Arial");
     EXPECT_EQ(p.MaxMatches, 500);
     // The next save writes the hint back as 1.
-    qv::SavePreferences(hive, p);
+    ASSERT_EQ(qv::SavePreferences(hive, p), std::nullopt);
     EXPECT_EQ(hive.OpenKey("Software\\Quorvane", false)->ReadInteger("ShowHint"), 1);
 }
 
@@ -97,12 +101,7 @@ TEST(PreferenceSet, AFailedSaveReportsTheValueAndKeepsWhatWasWritten)
     qvtest::TempDir dir;
     // A store that cannot be created at all: the first value fails.
     RegistryHive nowhere("/proc/version/r.db");
-    try {
-        qv::SavePreferences(nowhere, qv::PreferenceSet::Defaults());
-        ADD_FAILURE() << "no error";
-    } catch (const qv::platform::RegistryError& e) {
-        EXPECT_STREQ(e.what(), "Failed to set data for 'MaxMatchLen'");
-    }
+    EXPECT_EQ(qv::SavePreferences(nowhere, qv::PreferenceSet::Defaults()), "Failed to set data for 'MaxMatchLen'");
 }
 
 } // namespace

@@ -79,10 +79,10 @@ TEST(SavedSearches, RoundTripThroughTheStoreAndDamagedValues)
     qv::platform::RegistryHive hive(dir.path() + "r.db");
     EXPECT_EQ(qv::ReadSearches(hive), "");
     const std::string value = qv::RecordText({"/x/", "t", "*.*", "XB"});
-    qv::WriteSearches(hive, value);
+    ASSERT_EQ(qv::WriteSearches(hive, value), std::nullopt);
     EXPECT_EQ(qv::ReadSearches(hive), value);
     // Not a string: read as no searches.
-    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("Searches", 5);
+    ASSERT_EQ(hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("Searches", 5), std::nullopt);
     EXPECT_EQ(qv::ReadSearches(hive), "");
     // Random bytes and ten megabytes of records read without trouble.
     std::mt19937 rng(3);

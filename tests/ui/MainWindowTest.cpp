@@ -242,12 +242,12 @@ TEST_F(WindowFixture, StartFolderFromThePreferences)
     EXPECT_EQ(plain->Dir1->selectedPath(), "/");
     plain.reset();
     qv::platform::RegistryHive hive(registry.path() + "registry.db");
-    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path());
+    ASSERT_EQ(hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path()), std::nullopt);
     auto stored = open({});
     EXPECT_EQ(stored->Dir1->selectedPath(), dir.path());
     EXPECT_TRUE(messages.boxes.empty());
     stored.reset();
-    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path() + "gone");
+    ASSERT_EQ(hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteString("StartupDir", dir.path() + "gone"), std::nullopt);
     auto invalid = open({});
     ASSERT_EQ(messages.boxes.size(), 1U);
     EXPECT_EQ(messages.boxes[0].caption, "Warning");
@@ -328,11 +328,11 @@ TEST_F(WindowFixture, LayoutsByScreenSize)
 TEST_F(WindowFixture, HintsFollowThePreference)
 {
     qv::platform::RegistryHive hive(registry.path() + "registry.db");
-    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 0);
+    ASSERT_EQ(hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 0), std::nullopt);
     auto w = open({});
     EXPECT_FALSE(qv::hintsShown());
     w.reset();
-    hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 7);
+    ASSERT_EQ(hive.OpenKey(qv::platform::kQuorvaneKey, true)->WriteInteger("ShowHint", 7), std::nullopt);
     w = open({});
     EXPECT_TRUE(qv::hintsShown());
 }

@@ -59,8 +59,8 @@ TEST_F(PreferencesTest, StoredLimitsOutsideTheRangesAreClampedAndSavedSo)
 {
     qv::platform::RegistryHive hive(registry.path() + "registry.db");
     auto key = hive.OpenKey(qv::platform::kQuorvaneKey, true);
-    key->WriteInteger("MaxMatchLen", 10);
-    key->WriteInteger("MaxMatches", 9000);
+    ASSERT_EQ(key->WriteInteger("MaxMatchLen", 10), std::nullopt);
+    ASSERT_EQ(key->WriteInteger("MaxMatches", 9000), std::nullopt);
     key->Close();
     auto w = open({});
     auto d = dialog(*w);

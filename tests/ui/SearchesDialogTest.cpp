@@ -45,8 +45,10 @@ TEST_F(SearchesDialogTest, ListingRetrievingAndTheMissingFolder)
     dir.mkdir("other");
     auto w = openOnFolder();
     qv::platform::RegistryHive hive(registry.path() + "registry.db");
-    qv::WriteSearches(hive, qv::RecordText({dir.path() + "other/", "quoted \"", "*.c,*.h", "CXI"}) +
-                                qv::RecordText({dir.path() + "gone/", "lost", "*.*", "X"}) + qv::RecordText({"", "no folder", "*.*", "X"}));
+    ASSERT_EQ(qv::WriteSearches(hive, qv::RecordText({dir.path() + "other/", "quoted \"", "*.c,*.h", "CXI"}) +
+                                          qv::RecordText({dir.path() + "gone/", "lost", "*.*", "X"}) +
+                                          qv::RecordText({"", "no folder", "*.*", "X"})),
+              std::nullopt);
     w->chkSearchListed->setEnabled(true);
     w->chkSearchListed->setChecked(true);
     w->cboSearch->addItem("history");

@@ -183,7 +183,8 @@ std::optional<RegistryKey> RegistryHive::OpenKey(std::string_view keyPath, bool 
 
 RegistryKey::RegistryKey(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) { }
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : db_(other.db_), path_(std::move(other.path_)), inBatch_(other.inBatch_)
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept
+    : db_(other.db_), path_(std::move(other.path_)), inBatch_(other.inBatch_), batchFirst_(std::move(other.batchFirst_))
 {
     other.db_ = nullptr;
     other.inBatch_ = false;
@@ -196,6 +197,7 @@ RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept
         db_ = other.db_;
         path_ = std::move(other.path_);
         inBatch_ = other.inBatch_;
+        batchFirst_ = std::move(other.batchFirst_);
         other.db_ = nullptr;
         other.inBatch_ = false;
     }
@@ -211,8 +213,9 @@ void RegistryKey::Close()
 {
     if (db_ == nullptr)
         return;
+    // A batch left open is stored: nobody is left to hear that it failed.
     if (inBatch_)
-        EndWrites();
+        (void)EndWrites();
     sqlite3_close(db_);
     db_ = nullptr;
 }
@@ -237,36 +240,38 @@ std::optional<RegistryKey::Stored> RegistryKey::read(std::string_view name)
     return s;
 }
 
-std::string RegistryKey::ReadString(std::string_view name)
+Outcome<std::string> RegistryKey::ReadString(std::string_view name)
 {
     auto v = read(name);
     if (!v)
-        return {};
+        return std::string();
     if (v->type != static_cast<std::uint32_t>(RegType::String) && v->type != static_cast<std::uint32_t>(RegType::ExpandString))
-        throw RegistryError("Invalid data type for '" + std::string(name) + "'");
+        return Outcome<std::string>::failed("Invalid data type for '" + std::string(name) + "'");
     const auto zero = v->data.find('\0');
     return zero == std::string::npos ? v->data : v->data.substr(0, zero);
 }
 
-std::int32_t RegistryKey::ReadInteger(std::string_view name)
+Outcome<std::int32_t> RegistryKey::ReadInteger(std::string_view name)
 {
     auto v = read(name);
     if (!v || v->type != static_cast<std::uint32_t>(RegType::DWord) || v->data.size() != 4)
-        throw RegistryError("Invalid data type for '" + std::string(name) + "'");
+        return Outcome<std::int32_t>::failed("Invalid data type for '" + std::string(name) + "'");
     std::uint32_t u = 0;
     for (int i = 3; i >= 0; --i)
         u = (u << 8) | static_cast<unsigned char>(v->data[static_cast<std::size_t>(i)]);
     return static_cast<std::int32_t>(u);
 }
 
-void RegistryKey::write(std::string_view name, RegType type, std::string_view data)
+Failure RegistryKey::write(std::string_view name, RegType type, std::string_view data)
 {
-    const auto fail = [&] { return RegistryError("Failed to set data for '" + std::string(name) + "'"); };
+    const Failure failed = "Failed to set data for '" + std::string(name) + "'";
     if (db_ == nullptr)
-        throw fail();
+        return failed;
     const bool own = !inBatch_;
+    if (inBatch_ && batchFirst_.empty())
+        batchFirst_ = name;
     if (own && !exec(db_, "BEGIN IMMEDIATE"))
-        throw fail();
+        return failed;
     Statement up(db_, "INSERT OR REPLACE INTO registry_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
     bool ok = up.st != nullptr;
     if (ok) {
@@ -278,41 +283,47 @@ void RegistryKey::write(std::string_view name, RegType type, std::string_view da
     }
     if (own)
         ok = exec(db_, ok ? "COMMIT" : "ROLLBACK") && ok;
-    if (!ok)
-        throw fail();
+    return ok ? Failure() : failed;
 }
 
-void RegistryKey::WriteString(std::string_view name, std::string_view value)
+Failure RegistryKey::WriteString(std::string_view name, std::string_view value)
 {
     std::string data(value);
     data.push_back('\0'); // stored with its terminating zero
-    write(name, RegType::String, data);
+    return write(name, RegType::String, data);
 }
 
-void RegistryKey::WriteInteger(std::string_view name, std::int32_t value)
+Failure RegistryKey::WriteInteger(std::string_view name, std::int32_t value)
 {
     const auto u = static_cast<std::uint32_t>(value);
     const char bytes[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
                            static_cast<char>((u >> 24) & 0xFF)};
-    write(name, RegType::DWord, std::string_view(bytes, 4));
+    return write(name, RegType::DWord, std::string_view(bytes, 4));
 }
 
-void RegistryKey::WriteRaw(std::string_view name, RegType type, std::string_view data)
+Failure RegistryKey::WriteRaw(std::string_view name, RegType type, std::string_view data)
 {
-    write(name, type, data);
+    return write(name, type, data);
 }
 
 void RegistryKey::BeginWrites()
 {
-    if (db_ != nullptr && !inBatch_ && exec(db_, "BEGIN IMMEDIATE"))
+    if (db_ != nullptr && !inBatch_ && exec(db_, "BEGIN IMMEDIATE")) {
         inBatch_ = true;
+        batchFirst_.clear();
+    }
 }
 
-void RegistryKey::EndWrites()
+Failure RegistryKey::EndWrites()
 {
-    if (db_ != nullptr && inBatch_)
-        exec(db_, "COMMIT");
+    if (db_ == nullptr || !inBatch_)
+        return {};
     inBatch_ = false;
+    if (exec(db_, "COMMIT"))
+        return {};
+    // None of the batch was stored: its first value is the one that failed.
+    exec(db_, "ROLLBACK");
+    return "Failed to set data for '" + std::exchange(batchFirst_, {}) + "'";
 }
 
 } // namespace qv::platform

@@ -4,9 +4,10 @@
 #include <memory>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "Outcome.h"
 
 struct sqlite3;
 
@@ -15,13 +16,6 @@ namespace qv::platform {
 // Value types with their Windows meanings, so a wrongly typed value can exist and be read as
 // the program would read it there.
 enum class RegType : std::uint32_t { String = 1, ExpandString = 2, Binary = 3, DWord = 4 };
-
-// A registry operation that failed; the message is for the user as it stands, e.g.
-// "Invalid data type for 'Editor'" or "Failed to set data for 'MaxMatches'".
-class RegistryError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 class RegistryHive;
 
@@ -33,20 +27,20 @@ public:
     ~RegistryKey();
 
     // A missing value reads as empty; a string stops at its first zero byte. An expandable string
-    // is read unexpanded. Any other type: RegistryError "Invalid data type for '<name>'".
-    std::string ReadString(std::string_view name);
-    // Only a 4-byte DWORD reads; a missing or mistyped value is a RegistryError.
-    std::int32_t ReadInteger(std::string_view name);
-    // Failures are RegistryError "Failed to set data for '<name>'".
-    void WriteString(std::string_view name, std::string_view value);
-    void WriteInteger(std::string_view name, std::int32_t value);
+    // is read unexpanded. Any other type fails with "Invalid data type for '<name>'".
+    [[nodiscard]] Outcome<std::string> ReadString(std::string_view name);
+    // Only a 4-byte DWORD reads; a missing or mistyped value fails as a string does.
+    [[nodiscard]] Outcome<std::int32_t> ReadInteger(std::string_view name);
+    // Failures read "Failed to set data for '<name>'".
+    [[nodiscard]] Failure WriteString(std::string_view name, std::string_view value);
+    [[nodiscard]] Failure WriteInteger(std::string_view name, std::int32_t value);
     // Any type and bytes, as another program could have stored them.
-    void WriteRaw(std::string_view name, RegType type, std::string_view data);
+    [[nodiscard]] Failure WriteRaw(std::string_view name, RegType type, std::string_view data);
 
     // Several writes seen by other processes all at once, or not at all. A failure inside keeps
     // what was written before it.
     void BeginWrites();
-    void EndWrites();
+    [[nodiscard]] Failure EndWrites();
 
     void Close();
 
@@ -58,11 +52,12 @@ private:
         std::string data;
     };
     std::optional<Stored> read(std::string_view name);
-    void write(std::string_view name, RegType type, std::string_view data);
+    Failure write(std::string_view name, RegType type, std::string_view data);
 
     sqlite3* db_ = nullptr;
     std::string path_;
     bool inBatch_ = false;
+    std::string batchFirst_; // the first value written in the batch
 };
 
 // The per-user registry: an SQLite database of (key path, value name, type, data). Every operation

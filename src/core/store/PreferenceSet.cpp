@@ -2,35 +2,24 @@
 
 #include "platform/Executables.h"
 
+#include <functional>
 #include <optional>
 
 namespace qv {
 namespace {
 
-using platform::RegistryError;
+using platform::Failure;
 using platform::RegistryKey;
 
 // A string value; a value of another type reads like a missing one.
 std::string readString(std::optional<RegistryKey>& key, std::string_view name)
 {
-    if (!key)
-        return {};
-    try {
-        return key->ReadString(name);
-    } catch (const RegistryError&) {
-        return {};
-    }
+    return key ? key->ReadString(name).valueOr({}) : std::string();
 }
 
 void readInteger(std::optional<RegistryKey>& key, std::string_view name, std::int32_t& field, std::int32_t fallback)
 {
-    field = fallback;
-    if (!key)
-        return;
-    try {
-        field = key->ReadInteger(name);
-    } catch (const RegistryError&) {
-    }
+    field = key ? key->ReadInteger(name).valueOr(fallback) : fallback;
 }
 
 void loadString(std::optional<RegistryKey>& key, std::string_view name, std::string& field, const std::string& fallback)
@@ -72,26 +61,36 @@ void LoadPreferences(platform::RegistryHive& hive, PreferenceSet& prefs)
     prefs.ShowHint = hint != 0;
 }
 
-void SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs)
+Failure SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs)
 {
     std::optional<RegistryKey> key = hive.OpenKey(platform::kQuorvaneKey, true);
     if (!key)
-        throw RegistryError("Failed to set data for 'MaxMatchLen'");
+        return "Failed to set data for 'MaxMatchLen'";
     key->BeginWrites();
-    key->WriteInteger("MaxMatchLen", prefs.MaxMatchLen);
-    key->WriteInteger("MaxMatches", prefs.MaxMatches);
-    key->WriteInteger("ShowHint", prefs.ShowHint ? 1 : 0);
-    key->WriteString("Editor", prefs.Editor);
-    key->WriteString("StartupDir", prefs.StartupDir);
-    key->WriteString("MatchFontName", prefs.MatchFontName);
-    key->WriteInteger("MatchFontSize", prefs.MatchFontSize);
-    key->WriteString("ViewerFontName", prefs.ViewerFontName);
-    key->WriteInteger("ViewerFontSize", prefs.ViewerFontSize);
-    key->WriteString("PrintFontName", prefs.PrintFontName);
-    key->WriteInteger("PrintFontSize", prefs.PrintFontSize);
-    key->WriteInteger("ViewerTextColor", prefs.ViewerTextColor);
-    key->WriteInteger("ViewerHighColor", prefs.ViewerHighColor);
-    key->EndWrites();
+    // In this order; the first that fails ends the save, what was written before it stays.
+    const auto integer = [&key](const char* name, std::int32_t v) { return [&key, name, v] { return key->WriteInteger(name, v); }; };
+    const auto string = [&key](const char* name, const std::string& v) { return [&key, name, &v] { return key->WriteString(name, v); }; };
+    const std::function<Failure()> writes[] = {
+        integer("MaxMatchLen", prefs.MaxMatchLen),
+        integer("MaxMatches", prefs.MaxMatches),
+        integer("ShowHint", prefs.ShowHint ? 1 : 0),
+        string("Editor", prefs.Editor),
+        string("StartupDir", prefs.StartupDir),
+        string("MatchFontName", prefs.MatchFontName),
+        integer("MatchFontSize", prefs.MatchFontSize),
+        string("ViewerFontName", prefs.ViewerFontName),
+        integer("ViewerFontSize", prefs.ViewerFontSize),
+        string("PrintFontName", prefs.PrintFontName),
+        integer("PrintFontSize", prefs.PrintFontSize),
+        integer("ViewerTextColor", prefs.ViewerTextColor),
+        integer("ViewerHighColor", prefs.ViewerHighColor),
+    };
+    for (const auto& write : writes)
+        if (Failure failed = write()) {
+            (void)key->EndWrites(); // keeps the values before it
+            return failed;
+        }
+    return key->EndWrites();
 }
 
 std::string SetAsideText(const std::string& keptAs)

@@ -32,9 +32,8 @@ struct PreferenceSet {
 void LoadPreferences(platform::RegistryHive& hive, PreferenceSet& prefs);
 
 // Writes every value, all at once for other running copies. A value that cannot be written stops
-// the save with platform::RegistryError "Failed to set data for '<name>'"; the values before it
-// stay written.
-void SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs);
+// the save with "Failed to set data for '<name>'"; the values before it stay written.
+[[nodiscard]] platform::Failure SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs);
 
 // What the user is told when the settings could not be read and the file was kept aside.
 std::string SetAsideText(const std::string& keptAs);

@@ -124,21 +124,15 @@ std::string RemoveRecords(std::string_view value, std::string_view record)
 std::string ReadSearches(platform::RegistryHive& hive)
 {
     auto key = hive.OpenKey(platform::kQuorvaneKey, true);
-    if (!key)
-        return {};
-    try {
-        return key->ReadString(kValueName);
-    } catch (const platform::RegistryError&) {
-        return {};
-    }
+    return key ? key->ReadString(kValueName).valueOr({}) : std::string();
 }
 
-void WriteSearches(platform::RegistryHive& hive, std::string_view value)
+platform::Failure WriteSearches(platform::RegistryHive& hive, std::string_view value)
 {
     auto key = hive.OpenKey(platform::kQuorvaneKey, true);
     if (!key)
-        throw platform::RegistryError("Failed to set data for 'Searches'");
-    key->WriteString(kValueName, value);
+        return "Failed to set data for 'Searches'";
+    return key->WriteString(kValueName, value);
 }
 
 } // namespace qv

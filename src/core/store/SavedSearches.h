@@ -46,7 +46,7 @@ std::string RemoveRecords(std::string_view value, std::string_view record);
 
 // The stored value; a missing value, or one that is not a string, reads as no searches.
 std::string ReadSearches(platform::RegistryHive& hive);
-// Writes the value (RegistryError "Failed to set data for 'Searches'" when it cannot).
-void WriteSearches(platform::RegistryHive& hive, std::string_view value);
+// Writes the value; "Failed to set data for 'Searches'" when it cannot.
+[[nodiscard]] platform::Failure WriteSearches(platform::RegistryHive& hive, std::string_view value);
 
 } // namespace qv

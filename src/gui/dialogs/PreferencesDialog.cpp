@@ -260,10 +260,8 @@ void TfrmPreferences::cmdOKClick()
     setHintsShown(prefs_.ShowHint);
     prefs_.Editor = ToBytes(txtEditor->edit()->text());
     prefs_.StartupDir = ToBytes(txtStartupDir->edit()->text());
-    try {
-        SavePreferences(hive_, prefs_);
-    } catch (const platform::RegistryError& e) {
-        messages_.show(this, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
+    if (const auto failed = SavePreferences(hive_, prefs_)) {
+        messages_.show(this, QStringLiteral("Quorvane"), ToQString(*failed), BoxIcon::Warning);
         return;
     }
     LoadPreferences(hive_, prefs_);

@@ -20,10 +20,8 @@ void SaveSearch(const SavedSearch& s, platform::RegistryHive& registry, Messages
                       BoxIcon::Warning);
         return;
     }
-    try {
-        WriteSearches(registry, RecordText(s) + ReadSearches(registry));
-    } catch (const platform::RegistryError& e) {
-        messages.show(owner, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
+    if (const auto failed = WriteSearches(registry, RecordText(s) + ReadSearches(registry))) {
+        messages.show(owner, QStringLiteral("Quorvane"), ToQString(*failed), BoxIcon::Warning);
         return;
     }
     messages.show(owner, QStringLiteral("Message"), QStringLiteral("Search saved"), BoxIcon::Information);
@@ -122,11 +120,8 @@ void TfrmSearches::cmdDeleteClick()
     value_ = RemoveRecords(value_, RecordText(rows_[static_cast<std::size_t>(row)]));
     rows_.erase(rows_.begin() + row);
     delete lstSearches->takeTopLevelItem(row);
-    try {
-        WriteSearches(registry_, value_);
-    } catch (const platform::RegistryError& e) {
-        messages_.show(this, QStringLiteral("Quorvane"), ToQString(e.what()), BoxIcon::Warning);
-    }
+    if (const auto failed = WriteSearches(registry_, value_))
+        messages_.show(this, QStringLiteral("Quorvane"), ToQString(*failed), BoxIcon::Warning);
 }
 
 } // namespace qv
