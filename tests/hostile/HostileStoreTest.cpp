@@ -173,6 +173,28 @@ TEST(HostileStore, AReadOnlyStoreLoadsAndRefusesToSaveWithTheValuesName)
     EXPECT_EQ(storedSet(path), 3);
 }
 
+TEST(HostileStore, ASaveThatCannotBeCommittedIsToldAndStoresNothing)
+{
+    qvtest::TempDir dir;
+    const std::string path = dir.path() + "registry.db";
+    {
+        RegistryHive hive(path);
+        ASSERT_EQ(qv::SavePreferences(hive, setNumber(1)), std::nullopt);
+    }
+    // Another copy holds a read open for longer than a writer waits: the writes go in, the
+    // commit that would publish them cannot.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &reader), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM registry_values;", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        RegistryHive hive(path);
+        EXPECT_EQ(qv::SavePreferences(hive, setNumber(2)), "Failed to set data for 'MaxMatchLen'");
+    }
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_EQ(storedSet(path), 1);
+}
+
 // A copy of the program that dies in the middle of a large write, after SQLite has already put
 // changed pages into the database file: a hot journal is left behind.
 void dieInsideAWrite(const std::string& path)
