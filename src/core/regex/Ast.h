@@ -8,16 +8,19 @@
 namespace qv::regex {
 
 enum class NodeKind : std::uint8_t {
-    Bytes,     // one byte out of a set
-    Concat,    // children in sequence
+    Bytes, // one byte out of a set
+    Concat, // children in sequence
     Alternate, // any one child
-    Star,      // child repeated zero or more times
-    Plus,      // child repeated one or more times
-    Optional,  // child zero or one time
+    Star, // child repeated zero or more times
+    Plus, // child repeated one or more times
+    Optional, // child zero or one time
     LineBegin, // ^ at the start of a branch
-    LineEnd,   // $ at the end of a branch
+    LineEnd, // $ at the end of a branch
     WordBegin, // \<
-    WordEnd,   // \>
+    WordEnd, // \>
+    // One character in any of its case-folded spellings: any one child, each a Concat of Bytes
+    // (a start they share, the last bytes joined in one set).
+    Letter,
 };
 
 struct Node {

@@ -9,12 +9,14 @@ namespace {
 constexpr std::array<std::uint8_t, 256> makeFrequencies()
 {
     std::array<std::uint8_t, 256> f{};
+    // Above ASCII, UTF-8's lead bytes recur with every letter of a script, while the bytes
+    // that follow them tell the letters apart.
     for (int b = 0; b < 256; ++b)
-        f[b] = b < 32 ? 4 : (b < 127 ? 60 : 8);
+        f[b] = b < 32 ? 4 : (b < 127 ? 60 : (b < 0xC0 ? 8 : 100));
     const char* tiers[] = {
-        " ",                  // 255
-        "etaoinsr",           // 220
-        "lcdhu_mpf\t",        // 190
+        " ", // 255
+        "etaoinsr", // 220
+        "lcdhu_mpf\t", // 190
         "gby,.()=;*/-0\"#1v", // 160
         "kwxEATSINRLCOD>{}<2:[]&'+3", // 130
         "PMUFBH4|5G6789!%jz\\@V$YKWXq?~`^JQZ", // 100
@@ -32,64 +34,188 @@ constexpr std::array<std::uint8_t, 256> kFrequencies = makeFrequencies();
 
 struct Atom {
     std::uint8_t byte;
-    bool fold;
+    std::uint8_t mask;
 };
+using Atoms = std::vector<Atom>;
+using Spellings = std::vector<Atoms>; // the ways one piece of a branch is written, each in atoms
 
-// A literal atom: one byte, or the two cases of one ASCII letter. CR and LF are excluded.
-std::optional<Atom> atomOf(const Node& n)
+// A literal atom: one byte, or the two cases of one ASCII letter, or two bytes of UTF-8 that
+// differ in one bit (the last bytes of a letter's two cases, often). CR and LF are excluded.
+std::optional<Atom> atomOf(const ByteSet& bytes)
 {
-    if (n.kind != NodeKind::Bytes)
-        return std::nullopt;
-    const int count = n.bytes.count();
-    const std::uint8_t b = n.bytes.first();
+    const int count = bytes.count();
+    const std::uint8_t b = bytes.first();
     if (b == '\r' || b == '\n')
         return std::nullopt;
     if (count == 1)
-        return Atom{b, false};
-    if (count == 2 && isAsciiLetter(b) && n.bytes.contains(otherCase(b)))
-        return Atom{static_cast<std::uint8_t>(b | 0x20), true};
+        return Atom{b, 0};
+    if (count != 2)
+        return std::nullopt;
+    if (isAsciiLetter(b) && bytes.contains(otherCase(b)))
+        return Atom{static_cast<std::uint8_t>(b | 0x20), 0x20};
+    if (b >= 0x80) {
+        ByteSet rest = bytes;
+        rest.remove(b);
+        const std::uint8_t other = rest.first();
+        const auto bit = static_cast<std::uint8_t>(b ^ other);
+        if ((bit & (bit - 1)) == 0)
+            return Atom{other, bit};
+    }
     return std::nullopt;
 }
 
-Literal toLiteral(const std::vector<Atom>& run)
+// The spellings a piece of a branch stands for, each a run of atoms: one for a byte set, one or
+// more for a letter (whose case variants may differ in length or in their first bytes).
+std::optional<Spellings> spellingsOf(const Node& n)
+{
+    if (n.kind == NodeKind::Bytes) {
+        if (auto a = atomOf(n.bytes))
+            return Spellings{Atoms{*a}};
+        return std::nullopt;
+    }
+    if (n.kind != NodeKind::Letter)
+        return std::nullopt;
+    Spellings spellings;
+    for (const Node& spelling : n.children) {
+        Atoms atoms;
+        for (const Node& b : spelling.children) {
+            auto a = atomOf(b.bytes);
+            if (!a)
+                return std::nullopt;
+            atoms.push_back(*a);
+        }
+        spellings.push_back(std::move(atoms));
+    }
+    return spellings;
+}
+
+Literal toLiteral(const Atoms& run)
 {
     Literal lit;
     for (const Atom& a : run) {
         lit.bytes.push_back(static_cast<char>(a.byte));
-        lit.fold.push_back(a.fold ? 1 : 0);
+        lit.mask.push_back(a.mask);
     }
     return lit;
 }
 
+double cost(const std::vector<Literal>& literals)
+{
+    double c = 0;
+    for (const Literal& lit : literals)
+        c += literalCost(lit);
+    return c;
+}
+
+// A run: one entry per piece, each the piece's spellings.
+using Run = std::vector<Spellings>;
+
+std::size_t spellingCount(const Run& run)
+{
+    std::size_t n = 1;
+    for (const Spellings& s : run)
+        n *= s.size();
+    return n;
+}
+
+// Every spelling of the pieces [first, last) of a run, with where piece `mark` begins in each.
+std::vector<std::pair<Atoms, std::size_t>> spell(const Run& run, std::size_t first, std::size_t last, std::size_t mark)
+{
+    std::vector<std::pair<Atoms, std::size_t>> out{{{}, 0}};
+    for (std::size_t k = first; k < last; ++k) {
+        std::vector<std::pair<Atoms, std::size_t>> longer;
+        for (const auto& [atoms, at] : out)
+            for (const Atoms& s : run[k]) {
+                longer.emplace_back(atoms, k == mark ? atoms.size() : at);
+                longer.back().first.insert(longer.back().first.end(), s.begin(), s.end());
+            }
+        out = std::move(longer);
+    }
+    return out;
+}
+
+// The literals that find a run: itself when it is spelled one way; else the cheapest stretch of
+// pieces spelled one way, with the run's spellings around it; else each spelling on its own.
+std::vector<Literal> runLiterals(const Run& run)
+{
+    if (spellingCount(run) == 1)
+        return {toLiteral(spell(run, 0, run.size(), 0).front().first)};
+    std::optional<std::pair<std::size_t, std::size_t>> core;
+    double coreCost = 0;
+    for (std::size_t k = 0; k < run.size();) {
+        if (run[k].size() != 1) {
+            ++k;
+            continue;
+        }
+        std::size_t e = k;
+        while (e < run.size() && run[e].size() == 1)
+            ++e;
+        const double c = literalCost(toLiteral(spell(run, k, e, k).front().first));
+        if (!core || c < coreCost) {
+            core = std::make_pair(k, e);
+            coreCost = c;
+        }
+        k = e;
+    }
+    std::vector<Literal> literals;
+    for (const auto& [atoms, at] : spell(run, 0, run.size(), core ? core->first : run.size())) {
+        literals.push_back(toLiteral(atoms));
+        literals.back().offset = at;
+    }
+    if (!core)
+        return literals;
+    Literal shared = toLiteral(spell(run, core->first, core->second, core->first).front().first);
+    shared.around = std::move(literals);
+    return {shared};
+}
+
 struct BranchLiteral {
-    std::optional<Literal> best;
-    bool exact = false; // the branch consists of its literal alone
+    std::vector<Literal> best; // one of them occurs in every match of the branch
+    bool exact = false; // the branch consists of what they find alone
 };
+
+// A run's spellings are tried where the part they share occurs, so a few letters spelled in
+// two ways each keep the run whole; beyond this many spellings the run is cut.
+constexpr std::size_t kMaxSpellings = 16;
 
 BranchLiteral branchLiteral(const Node& branch)
 {
     BranchLiteral result;
-    std::vector<Atom> run;
+    Run run;
     bool exact = true;
     auto consider = [&] {
         if (run.empty())
             return;
-        Literal lit = toLiteral(run);
-        if (!result.best || literalCost(lit) < literalCost(*result.best))
-            result.best = std::move(lit);
+        std::vector<Literal> literals = runLiterals(run);
+        if (result.best.empty() || cost(literals) < cost(result.best))
+            result.best = std::move(literals);
+    };
+    // Adds the piece to the run unless that makes too many spellings.
+    auto extend = [&](const Spellings& piece) {
+        if (spellingCount(run) * piece.size() > kMaxSpellings)
+            return false;
+        run.push_back(piece);
+        return true;
     };
     for (const Node& piece : branch.children) {
-        if (auto atom = atomOf(piece)) {
-            run.push_back(*atom);
+        if (auto spellings = spellingsOf(piece)) {
+            if (extend(*spellings))
+                continue;
+            // Too many spellings: the run ends here and starts again with this piece.
+            exact = false;
+            consider();
+            run.clear();
+            extend(*spellings);
             continue;
         }
         exact = false;
         if (piece.kind == NodeKind::Plus) {
-            if (auto atom = atomOf(piece.children.front())) {
+            if (auto spellings = spellingsOf(piece.children.front())) {
                 // One occurrence is required and ends the run; it also starts the next one.
-                run.push_back(*atom);
+                extend(*spellings);
                 consider();
-                run.assign(1, *atom);
+                run.clear();
+                extend(*spellings);
                 continue;
             }
         }
@@ -100,7 +226,8 @@ BranchLiteral branchLiteral(const Node& branch)
         run.clear();
     }
     consider();
-    result.exact = exact && result.best && result.best->bytes.size() == branch.children.size();
+    // Every piece an atom or a letter: the run is the whole branch.
+    result.exact = exact && !result.best.empty();
     return result;
 }
 
@@ -119,8 +246,8 @@ double literalCost(const Literal& lit)
     for (std::size_t i = 0; i < lit.bytes.size(); ++i) {
         auto b = static_cast<std::uint8_t>(lit.bytes[i]);
         double freq = byteFrequency(b) + 1.0;
-        if (lit.fold[i])
-            freq += byteFrequency(otherCase(b)) + 1.0;
+        if (lit.mask[i] != 0)
+            freq += byteFrequency(static_cast<std::uint8_t>(b & ~lit.mask[i])) + 1.0;
         p.push_back(freq / 256.0);
     }
     std::sort(p.begin(), p.end());
@@ -134,11 +261,12 @@ std::optional<RequiredLiterals> requiredLiterals(const Node& conjunct)
     result.exactLines = true;
     for (const Node& branch : conjunct.children) {
         BranchLiteral bl = branchLiteral(branch);
-        if (!bl.best)
+        if (bl.best.empty())
             return std::nullopt;
         result.exactLines = result.exactLines && bl.exact;
-        if (std::find(result.literals.begin(), result.literals.end(), *bl.best) == result.literals.end())
-            result.literals.push_back(std::move(*bl.best));
+        for (Literal& lit : bl.best)
+            if (std::find(result.literals.begin(), result.literals.end(), lit) == result.literals.end())
+                result.literals.push_back(std::move(lit));
     }
     return result;
 }

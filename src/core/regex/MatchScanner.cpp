@@ -26,13 +26,7 @@ bool mapSparesLiterals(const Prefilter& pf, const ByteMap& map)
             touched[map[b]] = true;
         }
     }
-    for (const LiteralFinder& f : pf.finders()) {
-        for (std::uint8_t b : f.bytes()) {
-            if (touched[b] || touched[otherCase(b)])
-                return false;
-        }
-    }
-    return true;
+    return std::none_of(pf.finders().begin(), pf.finders().end(), [&](const LiteralFinder& f) { return f.holdsAny(touched); });
 }
 
 } // namespace
@@ -90,12 +84,8 @@ void MatchScanner::scan(const TextWindow& w, std::vector<Match>& out, std::size_
                 scanExact(w, out, maxOut);
                 needMore = !w.eof && !finished_;
                 break;
-            case Mode::Dfa:
-                scanDfa(w);
-                break;
-            case Mode::Pike:
-                scanPike(w, out, maxOut);
-                break;
+            case Mode::Dfa: scanDfa(w); break;
+            case Mode::Pike: scanPike(w, out, maxOut); break;
             }
             if (!needMore && pos_ < w.endPos())
                 continue;
@@ -105,9 +95,7 @@ void MatchScanner::scan(const TextWindow& w, std::vector<Match>& out, std::size_
         if (!w.eof)
             return;
         switch (mode_) {
-        case Mode::Exact:
-            finished_ = true;
-            break;
+        case Mode::Exact: finished_ = true; break;
         case Mode::Dfa:
             if (dfa_->endMatches(state_))
                 toPike(lastIdle_, lastIdleCtx_);

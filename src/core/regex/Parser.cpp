@@ -1,5 +1,10 @@
 #include "Parser.h"
 
+#include "platform/CaseFolding.h"
+#include "platform/Utf8.h"
+
+#include <algorithm>
+#include <map>
 #include <string>
 
 namespace qv::regex {
@@ -21,7 +26,7 @@ CompileError errorAt(std::size_t index, std::string problem)
 
 class Parser {
 public:
-    Parser(std::string_view pattern, bool caseSensitive) : text_(pattern), caseSensitive_(caseSensitive) {}
+    Parser(std::string_view pattern, bool caseSensitive) : text_(pattern), caseSensitive_(caseSensitive) { }
 
     std::variant<ParsedPattern, CompileError> run()
     {
@@ -73,8 +78,13 @@ public:
                     branch.children.push_back(Node{NodeKind::WordBegin, {}, {}});
                 else if (e == '>')
                     branch.children.push_back(Node{NodeKind::WordEnd, {}, {}});
-                else
+                else if (e == 'r' || e == 'n')
                     branch.children.push_back(literal(escaped(e)));
+                else {
+                    std::size_t length = 0;
+                    branch.children.push_back(character(i + 1, length));
+                    i += length - 1;
+                }
                 i += 2;
                 break;
             }
@@ -101,10 +111,12 @@ public:
                 branch.children.push_back(atBranchEnd(i) ? Node{NodeKind::LineEnd, {}, {}} : literal(c));
                 ++i;
                 break;
-            default:
-                branch.children.push_back(literal(c));
-                ++i;
+            default: {
+                std::size_t length = 0;
+                branch.children.push_back(character(i, length));
+                i += length;
                 break;
+            }
             }
         }
         alternation.children.push_back(std::move(branch));
@@ -126,13 +138,13 @@ private:
     // an anchor, another quantifier) it stands for itself.
     static bool canRepeat(const Node& branch, bool lastWasQuantifier)
     {
-        return !lastWasQuantifier && !branch.children.empty() && branch.children.back().kind == NodeKind::Bytes;
+        if (lastWasQuantifier || branch.children.empty())
+            return false;
+        const NodeKind k = branch.children.back().kind;
+        return k == NodeKind::Bytes || k == NodeKind::Letter;
     }
 
-    bool atBranchEnd(std::size_t i) const
-    {
-        return i + 1 == text_.size() || text_[i + 1] == '|' || text_[i + 1] == '&';
-    }
+    bool atBranchEnd(std::size_t i) const { return i + 1 == text_.size() || text_[i + 1] == '|' || text_[i + 1] == '&'; }
 
     Node literal(std::uint8_t c) const
     {
@@ -140,6 +152,50 @@ private:
         if (!caseSensitive_)
             s.add(otherCase(c));
         return Node{NodeKind::Bytes, s, {}};
+    }
+
+    // The UTF-8 letter with case variants that starts at i, when case is ignored. Bytes that are
+    // not UTF-8 stand for themselves. An ASCII letter keeps to its two ASCII cases: the two
+    // characters beyond ASCII that fold to ASCII letters (the Kelvin sign to "k", the long s to
+    // "s") would cost every search for an ASCII word with those letters a second look at every
+    // byte; a pattern that names them still finds the ASCII letters.
+    std::optional<std::pair<platform::Utf8Char, std::vector<char32_t>>> foldedLetterAt(std::size_t i) const
+    {
+        if (caseSensitive_ || static_cast<std::uint8_t>(text_[i]) < 0x80)
+            return std::nullopt;
+        const auto c = platform::DecodeUtf8(text_.substr(i));
+        if (!c)
+            return std::nullopt;
+        std::vector<char32_t> variants = platform::CaseVariants(c->code);
+        if (variants.size() < 2)
+            return std::nullopt;
+        return std::make_pair(*c, std::move(variants));
+    }
+
+    // The character at i and its length in bytes: one byte, or a letter that matches each of its
+    // case variants. The variants' UTF-8 spellings are grouped by length and all but their last
+    // byte, so "é" and "É" (C3 A9, C3 89) become one spelling whose last byte is one of two.
+    Node character(std::size_t i, std::size_t& length) const
+    {
+        const auto letter = foldedLetterAt(i);
+        length = letter ? letter->first.length : 1;
+        if (!letter)
+            return literal(static_cast<std::uint8_t>(text_[i]));
+        std::map<std::string, ByteSet> lastBytes; // by the spelling without its last byte
+        for (const char32_t v : letter->second) {
+            std::string spelling;
+            platform::AppendUtf8(spelling, v);
+            lastBytes[spelling.substr(0, spelling.size() - 1)].add(static_cast<std::uint8_t>(spelling.back()));
+        }
+        Node node{NodeKind::Letter, {}, {}};
+        for (const auto& [start, last] : lastBytes) {
+            Node spelling{NodeKind::Concat, {}, {}};
+            for (const char b : start)
+                spelling.children.push_back(Node{NodeKind::Bytes, ByteSet::single(static_cast<std::uint8_t>(b)), {}});
+            spelling.children.push_back(Node{NodeKind::Bytes, last, {}});
+            node.children.push_back(std::move(spelling));
+        }
+        return node;
     }
 
     std::variant<Node, CompileError> parseClass(std::size_t& i) const
@@ -180,8 +236,8 @@ private:
                     ++k;
                 }
                 if (hi < previous)
-                    return errorAt(itemPos - 1, "The range \"" + std::string(text_.substr(itemPos - 1, k - itemPos + 1)) +
-                                                    "\" runs backwards");
+                    return errorAt(itemPos - 1,
+                                   "The range \"" + std::string(text_.substr(itemPos - 1, k - itemPos + 1)) + "\" runs backwards");
                 set.addRange(previous, hi);
                 previousIsSingle = false;
                 first = false;

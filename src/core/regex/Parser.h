@@ -7,8 +7,9 @@
 
 namespace qv::regex {
 
-// Parses the pattern dialect into a tree. Case-insensitive parsing folds ASCII letters into
-// the byte sets, so the matchers never need to know about case.
+// Parses the pattern dialect into a tree. Case-insensitive parsing folds letters into the tree
+// (ASCII letters into byte sets, other UTF-8 letters into the byte sequences of their case
+// variants), so the matchers never need to know about case.
 std::variant<ParsedPattern, CompileError> parse(std::string_view pattern, bool caseSensitive);
 
 } // namespace qv::regex

@@ -3,6 +3,7 @@
 #include "Literals.h"
 #include "platform/Simd.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -10,28 +11,45 @@
 namespace qv::regex {
 
 // Finds one literal with a vectorised search for its two rarest bytes at their offsets (a
-// "packed pair"), then confirms each candidate byte by byte. Never misses an occurrence.
+// "packed pair"), then confirms each candidate byte by byte. Never misses an occurrence. A
+// literal with spellings around it is found where one of them lies around its bytes.
 class LiteralFinder {
 public:
     explicit LiteralFinder(const Literal& lit);
 
-    // The first occurrence that starts in [p, end) and lies wholly before end, or nullptr.
-    [[nodiscard]] const std::uint8_t* find(const std::uint8_t* p, const std::uint8_t* end) const;
-    [[nodiscard]] std::size_t length() const { return bytes_.size(); }
+    // The first occurrence that starts in [p, end) and lies wholly before end, or nullptr; the
+    // longest of those that start there. Sets *length to its length.
+    const std::uint8_t* find(const std::uint8_t* p, const std::uint8_t* end, std::size_t* length) const;
+    // The longest occurrence, in bytes.
+    [[nodiscard]] std::size_t maxLength() const { return maxLength_; }
     [[nodiscard]] bool matchesAt(const std::uint8_t* q) const;
-    [[nodiscard]] const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    // Whether an occurrence may hold one of the bytes marked.
+    [[nodiscard]] bool holdsAny(const std::array<bool, 256>& marked) const;
 
 private:
+    // A spelling around the shared bytes: its bytes, masks, and where the shared bytes begin in it.
+    struct Spelling {
+        std::vector<std::uint8_t> bytes, mask;
+        std::size_t offset;
+    };
+
+    const std::uint8_t* findShared(const std::uint8_t* p, const std::uint8_t* end) const;
     const std::uint8_t* findScalar(const std::uint8_t* p, const std::uint8_t* last) const;
 #if QV_HAVE_X86_SIMD
     const std::uint8_t* findSse2(const std::uint8_t* p, const std::uint8_t* last) const;
     const std::uint8_t* findAvx2(const std::uint8_t* p, const std::uint8_t* last) const;
 #endif
+    // The spelling that lies around shared bytes at q, within [floor, end): the one that starts
+    // first, the longest of those.
+    const std::uint8_t* spelledAround(const std::uint8_t* q, const std::uint8_t* floor, const std::uint8_t* end, std::size_t* length) const;
 
-    std::vector<std::uint8_t> bytes_; // folded positions hold the lower-case letter
-    std::vector<std::uint8_t> mask_;  // 0x20 at folded positions
-    std::size_t i1_ = 0, i2_ = 0;     // offsets of the two rarest bytes
+    std::vector<std::uint8_t> bytes_; // where two bytes match, the one with the mask's bit set
+    std::vector<std::uint8_t> mask_; // the bit in which they differ, or 0
+    std::size_t i1_ = 0, i2_ = 0; // offsets of the two rarest bytes
     bool avx2_ = false;
+    std::vector<Spelling> around_;
+    std::size_t offsetSpread_ = 0; // largest offset less the smallest
+    std::size_t maxLength_ = 0;
 };
 
 // What a prefilter search remembers about one text between calls: for each literal, its next
@@ -45,8 +63,9 @@ private:
     friend class Prefilter;
     struct Entry {
         std::uint64_t from = 0; // searched from here ...
-        std::uint64_t end = 0;  // ... to here
-        std::uint64_t hit = 0;  // with this result (valid when found)
+        std::uint64_t end = 0; // ... to here
+        std::uint64_t hit = 0; // with this result (valid when found)
+        std::size_t length = 0; // of the occurrence found
         bool found = false;
         bool valid = false;
     };
@@ -81,7 +100,7 @@ public:
     static constexpr std::uint64_t kBufferJumpCost = 16;
     static constexpr std::uint64_t kProbeCandidates = 64;
 
-    explicit PrefilterPayoff(std::uint64_t costPerCandidate) : cost_(costPerCandidate) {}
+    explicit PrefilterPayoff(std::uint64_t costPerCandidate) : cost_(costPerCandidate) { }
     void restart() { candidates_ = skipped_ = 0; }
     // A candidate, after skipping `bytes` the search would otherwise have scanned.
     void candidate(std::uint64_t bytes)

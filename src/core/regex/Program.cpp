@@ -78,7 +78,8 @@ private:
             }
             return f;
         }
-        case NodeKind::Alternate: {
+        case NodeKind::Alternate:
+        case NodeKind::Letter: {
             Fragment f = compile(n.children.back());
             for (std::size_t k = n.children.size() - 1; k-- > 0;) {
                 Fragment g = compile(n.children[k]);
@@ -113,23 +114,18 @@ private:
     static Assertion assertionOf(NodeKind k)
     {
         switch (k) {
-        case NodeKind::LineBegin:
-            return Assertion::LineBegin;
-        case NodeKind::LineEnd:
-            return Assertion::LineEnd;
-        case NodeKind::WordBegin:
-            return Assertion::WordBegin;
-        default:
-            return Assertion::WordEnd;
+        case NodeKind::LineBegin: return Assertion::LineBegin;
+        case NodeKind::LineEnd: return Assertion::LineEnd;
+        case NodeKind::WordBegin: return Assertion::WordBegin;
+        default: return Assertion::WordEnd;
         }
     }
 
-    // Shortest and longest match lengths; quantifiers only ever apply to single bytes.
+    // Shortest and longest match lengths.
     static std::pair<std::size_t, std::optional<std::size_t>> lengths(const Node& n)
     {
         switch (n.kind) {
-        case NodeKind::Bytes:
-            return {1, 1};
+        case NodeKind::Bytes: return {1, 1};
         case NodeKind::Concat: {
             std::size_t lo = 0;
             std::optional<std::size_t> hi = 0;
@@ -140,7 +136,8 @@ private:
             }
             return {lo, hi};
         }
-        case NodeKind::Alternate: {
+        case NodeKind::Alternate:
+        case NodeKind::Letter: {
             std::size_t lo = SIZE_MAX;
             std::optional<std::size_t> hi = 0;
             for (const Node& c : n.children) {
@@ -150,21 +147,14 @@ private:
             }
             return {lo, hi};
         }
-        case NodeKind::Star:
-            return {0, std::nullopt};
-        case NodeKind::Plus:
-            return {1, std::nullopt};
-        case NodeKind::Optional:
-            return {0, 1};
-        default:
-            return {0, 0};
+        case NodeKind::Star: return {0, std::nullopt};
+        case NodeKind::Plus: return {lengths(n.children.front()).first, std::nullopt};
+        case NodeKind::Optional: return {0, lengths(n.children.front()).second};
+        default: return {0, 0};
         }
     }
 
-    void computeLengths(const Node& conjunct)
-    {
-        prog_.maxLength = lengths(conjunct).second;
-    }
+    void computeLengths(const Node& conjunct) { prog_.maxLength = lengths(conjunct).second; }
 
     // Partition refinement of the alphabet by every byte set and by the assertion-relevant
     // properties (word byte, CR, LF).

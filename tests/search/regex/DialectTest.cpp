@@ -59,9 +59,9 @@ TEST(Dialect, LiteralsAndEscapes)
         {"abc", "xxabcxx", at(2, 5)},
         {"a.c", "abc", at(0, 3)},
         {"a\\.c", "abc a.c", at(4, 7)},
-        {"(a)", "x(a)", at(1, 4)},          // parentheses are plain bytes
-        {"a?{2}<>", "a?{2}<>", at(0, 7)},   // so are ? { } < >
-        {"\\t", "a\tt", at(2, 3)},          // backslash before another byte: that byte
+        {"(a)", "x(a)", at(1, 4)}, // parentheses are plain bytes
+        {"a?{2}<>", "a?{2}<>", at(0, 7)}, // so are ? { } < >
+        {"\\t", "a\tt", at(2, 3)}, // backslash before another byte: that byte
         {"\\\\", "a\\b", at(1, 2)},
         {"\\|", "a|b", at(1, 2)},
         {"\\&", "a&b", at(1, 2)},
@@ -77,14 +77,14 @@ TEST(Dialect, Classes)
         {"[abc]", "xxb", at(2, 3)},
         {"[a-c]+", "zzabcabz", at(2, 7)},
         {"[^a-c]", "abcd", at(3, 4)},
-        {"[]a]", "x]", at(1, 2)},           // ] first is literal
+        {"[]a]", "x]", at(1, 2)}, // ] first is literal
         {"[^]a]", "]ab", at(2, 3)},
-        {"[-a]", "x-", at(1, 2)},           // - first or last is literal
+        {"[-a]", "x-", at(1, 2)}, // - first or last is literal
         {"[a-]", "x-", at(1, 2)},
-        {"[a\\-z]", "b-", at(1, 2)},        // escaped -
+        {"[a\\-z]", "b-", at(1, 2)}, // escaped -
         {"[\\]]", "a]", at(1, 2)},
         {"[\\n]", "a\nb", at(1, 2)},
-        {"[^a]", "a\r\nb", at(3, 4)},       // a negated class never matches CR or LF
+        {"[^a]", "a\r\nb", at(3, 4)}, // a negated class never matches CR or LF
         {"[.]", "a.b", at(1, 2)},
     });
     EXPECT_EQ(first("[^x]", "\n\r"), std::nullopt);
@@ -96,14 +96,14 @@ TEST(Dialect, QuantifiersAndTheNothingToRepeatRule)
         {"ab*c", "ac abc abbc", at(0, 2)},
         {"ab+c", "ac abbc", at(3, 7)},
         {"ab-c", "abc ac", at(0, 3)},
-        {"*a", "x*a", at(1, 3)},            // nothing to repeat at the start: a plain *
+        {"*a", "x*a", at(1, 3)}, // nothing to repeat at the start: a plain *
         {"-v", "ls -v", at(3, 5)},
         {"+1", "x+1", at(1, 3)},
-        {"^*", "*a", at(0, 1)},             // nothing to repeat after ^
-        {"a**", "aa*", at(0, 3)},           // after a quantifier: plain
-        {"a*+", "x+", at(1, 2)},            // + after a quantifier is plain
-        {"\\<*", "*ab", std::nullopt},     // an assertion cannot be repeated: * is plain
-        {"a|*b", "*b", at(0, 2)},           // start of a branch
+        {"^*", "*a", at(0, 1)}, // nothing to repeat after ^
+        {"a**", "aa*", at(0, 3)}, // after a quantifier: plain
+        {"a*+", "x+", at(1, 2)}, // + after a quantifier is plain
+        {"\\<*", "*ab", std::nullopt}, // an assertion cannot be repeated: * is plain
+        {"a|*b", "*b", at(0, 2)}, // start of a branch
     });
 }
 
@@ -112,10 +112,10 @@ TEST(Dialect, Anchors)
     check({
         {"^ab", "ab ab", at(0, 2)},
         {"^ab", "x ab\nab", at(5, 7)},
-        {"a^b", "a^b", at(0, 3)},           // ^ elsewhere is plain
+        {"a^b", "a^b", at(0, 3)}, // ^ elsewhere is plain
         {"ab$", "ab\r\nab", at(0, 2)},
         {"ab$", "abab", at(2, 4)},
-        {"a$b", "a$b", at(0, 3)},           // $ elsewhere is plain
+        {"a$b", "a$b", at(0, 3)}, // $ elsewhere is plain
         {"x$|y", "x\n", at(0, 1)},
         {"^$", "a\n\nb", at(2, 2)},
     });
@@ -130,8 +130,11 @@ TEST(Dialect, WordBoundaries)
         {"\\<cat", "concat catalog", at(7, 10)},
         {"cat\\>", "catalog concat", at(11, 14)},
         {"\\<x_1\\>", "ax_1 x_1b x_1", at(10, 13)},
-        {"\\<na\xC3\xAFve\\>", "na\xC3\xAFve!", at(0, 6)},  // bytes >= 0x80 are word bytes
-        {"\\<e", "caf\xC3\xA9" "e", std::nullopt},
+        {"\\<na\xC3\xAFve\\>", "na\xC3\xAFve!", at(0, 6)}, // bytes >= 0x80 are word bytes
+        {"\\<e",
+         "caf\xC3\xA9"
+         "e",
+         std::nullopt},
     });
 }
 
@@ -149,8 +152,48 @@ TEST(Dialect, CaseFolding)
 {
     check({{"abc", "xABc", at(1, 4)}, {"[a-c]+", "ABCd", at(0, 3)}, {"[^a]", "Ab", at(1, 2)}}, false);
     check({{"abc", "xABc", std::nullopt}}, true);
-    // Only ASCII letters fold.
-    EXPECT_EQ(first("\xC3\xA9", "\xC3\x89", false), std::nullopt);
+}
+
+TEST(Dialect, CaseFoldingOfUtf8Letters)
+{
+    // Each word against a line of each case: both match without case, only its own with case.
+    const char* pairs[][2] = {
+        {"caf\xC3\xA9", "CAF\xC3\x89"}, // café CAFÉ
+        {"\xC3\xA9\x63ole", "\xC3\x89\x43OLE"}, // école ÉCOLE
+        {"\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1", "\xCE\xA9\xCE\x9C\xCE\x88\xCE\x93\xCE\x91"}, // Ωμέγα ΩΜΈΓΑ
+        {"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2"}}; // привет ПРИВЕТ
+    for (const auto& [lower, upper] : pairs) {
+        const std::string text = std::string("x ") + lower + "\n" + upper + " y\n";
+        EXPECT_EQ(lines(lower, text, false), (std::vector<int>{1, 2})) << lower;
+        EXPECT_EQ(lines(upper, text, false), (std::vector<int>{1, 2})) << upper;
+        EXPECT_EQ(lines(lower, text, true), (std::vector<int>{1})) << lower;
+        EXPECT_EQ(lines(std::string("\\<") + lower + "\\>", text, false), (std::vector<int>{1, 2})) << lower;
+        EXPECT_EQ(first(lower, upper, false), at(0, std::string(upper).size()));
+    }
+    check(
+        {
+            {"\xE2\x84\xAA", "xk", at(1, 2)}, // the Kelvin sign folds to k ...
+            {"\xC5\xBF", "xS", at(1, 2)}, // and the long s to s,
+            {"k", "\xE2\x84\xAA", std::nullopt}, // but ASCII letters keep to ASCII
+            {"s", "\xC5\xBF", std::nullopt},
+            {"\xCF\x83", "\xCE\xA3\xCF\x82", at(0, 2)}, // σ finds Σ and final ς
+            {"\xCF\x83+", "\xCE\xA3\xCF\x82", at(0, 4)},
+            {"\xC3\xA9+", "\xC3\x89\xC3\xA9!", at(0, 4)}, // a quantifier repeats the whole letter
+            {"\\\xC3\xA9", "\xC3\x89", at(0, 2)}, // an escaped letter folds too
+            {"\xE9", "\xC9\xC3\x89\xE9", at(3, 4)}, // bytes that are not UTF-8 match themselves
+            {"\xC3", "\xE9\xC3\x89", at(1, 2)},
+            {"[\xC3\xA9]", "\xC3\x89", at(0, 1)}, // a class holds bytes
+            {"caf.", "CAF\xC3\x89", at(0, 4)}, // and so does the dot
+        },
+        false);
+    check({{"\xC3\xA9+", "\xC3\xA9\xA9\xC3\xA9", at(0, 3)}, {"\xE2\x84\xAA", "k", std::nullopt}}, true);
+
+    // A search that goes on after a match finds no match that starts inside it ("ſ" is spelled
+    // s, S or ſ; the search for it goes by the "x" between).
+    qv::regex::MemorySource source("sxSx\xC5\xBF");
+    qv::regex::BufferSearch g(qvtest::Compile("\xC5\xBFx\xC5\xBF", false), source);
+    EXPECT_EQ(g.RGrep(0), (qv::regex::Match{0, 3}));
+    EXPECT_EQ(g.RGrep(3), std::nullopt);
 }
 
 TEST(Dialect, LineEndsAreCrLfWhateverTheFile)
@@ -159,9 +202,9 @@ TEST(Dialect, LineEndsAreCrLfWhateverTheFile)
     EXPECT_EQ(lines("x\\r\\n", "ax\nbx\r\ncx"), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(lines("x\\r\\r\\n", "ax\r\n"), (std::vector<int>{}));
     EXPECT_EQ(lines("x\\r\\r\\n", "ax\r\r\n"), (std::vector<int>{1})); // the first CR is text
-    EXPECT_EQ(lines("x\\r\\r\\n", "ax\r"), (std::vector<int>{1}));     // no LF: the CR is text
-    EXPECT_EQ(lines("a\\rb", "a\rb\n"), (std::vector<int>{1}));         // a lone CR stays in the line
-    EXPECT_EQ(lines("\\n.", "a\nb\n"), (std::vector<int>{}));           // no match crosses lines
+    EXPECT_EQ(lines("x\\r\\r\\n", "ax\r"), (std::vector<int>{1})); // no LF: the CR is text
+    EXPECT_EQ(lines("a\\rb", "a\rb\n"), (std::vector<int>{1})); // a lone CR stays in the line
+    EXPECT_EQ(lines("\\n.", "a\nb\n"), (std::vector<int>{})); // no match crosses lines
 }
 
 TEST(Dialect, EmptyMatchesMoveOn)

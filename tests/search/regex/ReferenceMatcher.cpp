@@ -1,5 +1,8 @@
 #include "search/regex/ReferenceMatcher.h"
 
+#include "platform/CaseFolding.h"
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <set>
 
@@ -25,6 +28,34 @@ std::bitset<256> one(unsigned char c, bool caseSensitive)
 unsigned char unescape(unsigned char c)
 {
     return c == 'r' ? '\r' : (c == 'n' ? '\n' : c);
+}
+
+// Ignoring case, a well-formed UTF-8 character of the pattern beyond ASCII is a Letter: it
+// matches every character of the text that folds as it does. (ASCII letters match their two
+// ASCII cases only.)
+std::optional<Piece> letterAt(std::string_view p, std::size_t i, bool caseSensitive, std::size_t& length)
+{
+    if (caseSensitive || static_cast<unsigned char>(p[i]) < 0x80)
+        return std::nullopt;
+    const auto decoded = qv::platform::DecodeUtf8(p.substr(i));
+    if (!decoded)
+        return std::nullopt;
+    length = decoded->length;
+    Piece piece;
+    piece.kind = Piece::Letter;
+    piece.folded = qv::platform::SimpleCaseFold(decoded->code);
+    return piece;
+}
+
+// Where a Letter's character ends when the text has one at `at`.
+std::optional<std::size_t> letterEnd(const Piece& pc, std::string_view t, std::size_t at)
+{
+    if (at >= t.size())
+        return std::nullopt;
+    const auto decoded = qv::platform::DecodeUtf8(t.substr(at));
+    if (!decoded || qv::platform::SimpleCaseFold(decoded->code) != pc.folded)
+        return std::nullopt;
+    return at + decoded->length;
 }
 
 // The class body starting after '['; returns the position after ']' or npos.
@@ -117,16 +148,24 @@ void ends(const Branch& b, std::size_t k, std::string_view t, std::size_t pos, s
             ends(b, k + 1, t, pos, out, line);
         return;
     case Piece::Set:
-        break;
+    case Piece::Letter: break;
     }
-    const auto accepts = [&](std::size_t at) { return at < t.size() && pc.set.test(static_cast<unsigned char>(t[at])); };
-    std::size_t maxRun = 0;
-    while (accepts(pos + maxRun))
-        ++maxRun;
+    // Where each run of repetitions ends: after none, one, two...
+    const auto next = [&](std::size_t at) -> std::optional<std::size_t> {
+        if (pc.kind == Piece::Letter)
+            return letterEnd(pc, t, at);
+        if (at < t.size() && pc.set.test(static_cast<unsigned char>(t[at])))
+            return at + 1;
+        return std::nullopt;
+    };
+    std::vector<std::size_t> runEnds{pos};
+    while (auto e = next(runEnds.back()))
+        runEnds.push_back(*e);
+    const std::size_t maxRun = runEnds.size() - 1;
     std::size_t lo = pc.quantifier == '*' || pc.quantifier == '-' ? 0 : 1;
     std::size_t hi = pc.quantifier == '*' || pc.quantifier == '+' ? maxRun : std::min<std::size_t>(1, maxRun);
     for (std::size_t n = lo; n <= hi; ++n)
-        ends(b, k + 1, t, pos + n, out, line);
+        ends(b, k + 1, t, runEnds[n], out, line);
 }
 
 std::set<std::size_t> endsAt(const Alternation& a, std::string_view t, std::size_t pos, bool line)
@@ -174,7 +213,8 @@ std::optional<Pattern> parse(std::string_view p, bool caseSensitive)
             continue;
         }
         if (c == '*' || c == '+' || c == '-') {
-            if (!lastQuant && !br.empty() && br.back().kind == Piece::Set && br.back().quantifier == 0) {
+            if (!lastQuant && !br.empty() && (br.back().kind == Piece::Set || br.back().kind == Piece::Letter) &&
+                br.back().quantifier == 0) {
                 br.back().quantifier = static_cast<char>(c);
                 lastQuant = true;
             } else {
@@ -193,7 +233,10 @@ std::optional<Pattern> parse(std::string_view p, bool caseSensitive)
                 br.push_back(Piece{Piece::WordBegin, {}, 0});
             else if (e == '>')
                 br.push_back(Piece{Piece::WordEnd, {}, 0});
-            else
+            else if (std::size_t length = 0; e != 'r' && e != 'n' && letterAt(p, i + 1, caseSensitive, length)) {
+                br.push_back(*letterAt(p, i + 1, caseSensitive, length));
+                i += length - 1;
+            } else
                 br.push_back(Piece{Piece::Set, one(unescape(e), caseSensitive), 0});
             i += 2;
         } else if (c == '[') {
@@ -216,6 +259,9 @@ std::optional<Pattern> parse(std::string_view p, bool caseSensitive)
         } else if (c == '$' && (i + 1 == p.size() || p[i + 1] == '|' || p[i + 1] == '&')) {
             br.push_back(Piece{Piece::LineEnd, {}, 0});
             ++i;
+        } else if (std::size_t length = 0; letterAt(p, i, caseSensitive, length)) {
+            br.push_back(*letterAt(p, i, caseSensitive, length));
+            i += length;
         } else {
             br.push_back(Piece{Piece::Set, one(c, caseSensitive), 0});
             ++i;

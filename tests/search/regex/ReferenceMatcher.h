@@ -13,9 +13,11 @@
 namespace ref {
 
 struct Piece {
-    enum Kind { Set, LineBegin, LineEnd, WordBegin, WordEnd } kind = Set;
+    // A Letter, ignoring case, is one UTF-8 character of the text whose case folding is `folded`.
+    enum Kind { Set, LineBegin, LineEnd, WordBegin, WordEnd, Letter } kind = Set;
     std::bitset<256> set;
     char quantifier = 0; // 0, '*', '+' or '-'
+    char32_t folded = 0;
 };
 using Branch = std::vector<Piece>;
 using Alternation = std::vector<Branch>;
