@@ -1,5 +1,5 @@
 // The Zip extractor on random archive bytes: everything lands inside the scratch folder as plain
-// files, nothing is a link, the bytes written stay within the limits, and every failure comes
+// files in real folders, nothing is a link, the bytes written stay within the limits, and every failure comes
 // through the message handler with a code.
 #include "search/ArchiveExtractor.h"
 #include "platform/TempBase.h"
@@ -33,7 +33,8 @@ struct Scratch {
     }
 };
 
-// Checks the output folder (one level: the extractor never makes folders) and empties it.
+// Checks the output folder (plain files and real folders only, never a link) and empties it;
+// the bytes of the files in it.
 std::uint64_t checkAndEmpty(const std::string& folder)
 {
     std::uint64_t bytes = 0;
@@ -48,10 +49,15 @@ std::uint64_t checkAndEmpty(const std::string& folder)
         const std::string path = folder + name;
         if (::lstat(path.c_str(), &st) != 0)
             fail("cannot stat", path);
+        if (name.find('\\') != std::string::npos)
+            fail("separator in name", path);
+        if (S_ISDIR(st.st_mode)) {
+            bytes += checkAndEmpty(path + "/");
+            ::rmdir(path.c_str());
+            continue;
+        }
         if (!S_ISREG(st.st_mode))
             fail("not a plain file", path);
-        if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
-            fail("separator in name", path);
         bytes += static_cast<std::uint64_t>(st.st_size);
         ::unlink(path.c_str());
     }
