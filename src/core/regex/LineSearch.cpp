@@ -12,7 +12,7 @@ LineSearch::LineSearch(RegexPtr regex, LineSearchLimits limits)
 {
 }
 
-LineSearch::LineSearch(Automata& automata, LineSearchLimits limits) : matcher_(automata), limits_(limits) {}
+LineSearch::LineSearch(Automata& automata, LineSearchLimits limits) : matcher_(automata), limits_(limits) { }
 
 LineSearch::~LineSearch()
 {
@@ -41,8 +41,9 @@ void LineSearch::start(int fd, std::size_t filled, bool atEof)
     begin_ = 0;
     end_ = filled;
     bufBase_ = 0;
-    readPos_ = filled;
+    readPos_ = produced_ = filled;
     readEnd_ = UINT64_MAX;
+    decoder_.reset();
     if (buf_.size() < limits_.firstCapacity)
         buf_.resize(limits_.firstCapacity);
     matcher_.restart();
@@ -65,12 +66,26 @@ void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::siz
     start(fd, filled, atEof);
 }
 
+void LineSearch::adoptUtf16(int fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order)
+{
+    close();
+    start(fd, 0, false);
+    readPos_ = firstBytes.size();
+    decoder_.emplace(order);
+    decoded_.resize(platform::Utf16Decoder::MaxOutput(firstBytes.size()));
+    decoded_.resize(decoder_->decode(reinterpret_cast<const std::uint8_t*>(firstBytes.data()), firstBytes.size(), decoded_.data(), atEof));
+    decodedAt_ = 0;
+    decodedAll_ = atEof;
+    end_ = deliverDecoded(0);
+    eof_ = decodedAll_ && decodedAt_ == decoded_.size();
+}
+
 void LineSearch::searchRange(int fd, std::uint64_t begin, std::uint64_t end)
 {
     close();
     start(fd, 0, begin >= end);
     ownsFd_ = false;
-    bufBase_ = readPos_ = begin;
+    bufBase_ = readPos_ = produced_ = begin;
     readEnd_ = end;
 }
 
@@ -100,6 +115,8 @@ std::uint64_t LineSearch::offsetOf(const std::uint8_t* p) const
 
 std::size_t LineSearch::readInto(std::size_t at)
 {
+    if (decoder_)
+        return readDecoded(at);
     for (;;) {
         if (readPos_ >= readEnd_) {
             eof_ = true;
@@ -109,6 +126,7 @@ std::size_t LineSearch::readInto(std::size_t at)
         const ssize_t n = ::pread(fd_, buf_.data() + at, want, static_cast<off_t>(readPos_));
         if (n > 0) {
             readPos_ += static_cast<std::uint64_t>(n);
+            produced_ += static_cast<std::uint64_t>(n);
             return static_cast<std::size_t>(n);
         }
         if (n < 0 && errno == EINTR)
@@ -118,6 +136,46 @@ std::size_t LineSearch::readInto(std::size_t at)
         eof_ = true;
         return 0;
     }
+}
+
+std::size_t LineSearch::deliverDecoded(std::size_t at)
+{
+    const std::size_t n = std::min(buf_.size() - at, decoded_.size() - decodedAt_);
+    std::memcpy(buf_.data() + at, decoded_.data() + decodedAt_, n);
+    decodedAt_ += n;
+    produced_ += n;
+    return n;
+}
+
+// A UTF-16 file is read a block at a time and decoded beside the buffer; what does not fit
+// waits for the next read, so the text comes in as from any other file and memory stays bounded.
+std::size_t LineSearch::readDecoded(std::size_t at)
+{
+    constexpr std::size_t kRawBlock = std::size_t{128} << 10;
+    while (decodedAt_ == decoded_.size()) {
+        if (decodedAll_) {
+            eof_ = true;
+            return 0;
+        }
+        raw_.resize(kRawBlock);
+        ssize_t n = 0;
+        if (readPos_ < readEnd_) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(raw_.size(), readEnd_ - readPos_));
+            n = ::pread(fd_, raw_.data(), want, static_cast<off_t>(readPos_));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                readError_ = true;
+                n = 0;
+            }
+        }
+        readPos_ += static_cast<std::uint64_t>(n);
+        decodedAll_ = n == 0;
+        decoded_.resize(platform::Utf16Decoder::MaxOutput(static_cast<std::size_t>(n)));
+        decoded_.resize(decoder_->decode(raw_.data(), static_cast<std::size_t>(n), decoded_.data(), decodedAll_));
+        decodedAt_ = 0;
+    }
+    return deliverDecoded(at);
 }
 
 void LineSearch::reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated)
@@ -254,7 +312,7 @@ bool LineSearch::longLine()
         std::memmove(buf_.data() + kept, buf_.data() + restBegin, rest);
         begin_ = kept;
         end_ = kept + rest;
-        bufBase_ = readPos_ - rest - kept;
+        bufBase_ = produced_ - rest - kept;
     }
     return matched && listing_;
 }

@@ -2,9 +2,11 @@
 
 #include "Automata.h"
 #include "LineMatcher.h"
+#include "platform/Utf16Decoder.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,10 @@ public:
     // Takes over an open descriptor and the buffer holding its first `filled` bytes; the caller
     // gets this search's previous buffer back in exchange.
     void adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
+    // Takes over a UTF-16 file (in this byte order, with its byte-order mark) whose first bytes
+    // have been read already: it is searched as its UTF-8 text, and line numbers, offsets and
+    // listed lines are those of that text.
+    void adoptUtf16(int fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order);
     // Searches bytes [begin, end) of a file through a descriptor that stays the caller's. `begin`
     // starts a line; the stretch ends a line or the file.
     void searchRange(int fd, std::uint64_t begin, std::uint64_t end);
@@ -76,9 +82,12 @@ private:
     bool scanRegion(); // whole lines held in the buffer; true when a listing line was found
     bool scanSlice(const std::uint8_t*& b, const std::uint8_t* sliceEnd, const std::uint8_t* e, bool unterminated);
     void fill();
-    bool longLine();   // matches the line that fills the whole buffer; true when listed
+    bool longLine(); // matches the line that fills the whole buffer; true when listed
     void reportLine(const std::uint8_t* ls, const std::uint8_t* le, bool unterminated);
     std::size_t readInto(std::size_t at);
+    std::size_t readDecoded(std::size_t at);
+    // Hands on decoded text that waits, as much as fits at `at`.
+    std::size_t deliverDecoded(std::size_t at);
     [[nodiscard]] std::uint64_t offsetOf(const std::uint8_t* p) const;
     [[nodiscard]] const std::uint8_t* base() const { return memory_ != nullptr ? memory_ : buf_.data(); }
 
@@ -91,9 +100,15 @@ private:
     std::vector<std::uint8_t> buf_;
     const std::uint8_t* memory_ = nullptr; // the bytes searched in place, instead of buf_
     std::size_t begin_ = 0, end_ = 0;
-    std::uint64_t bufBase_ = 0;             // file offset of buf_[0]
-    std::uint64_t readPos_ = 0;             // file offset of the next read
-    std::uint64_t readEnd_ = UINT64_MAX;    // reads stop here
+    std::uint64_t bufBase_ = 0; // file offset of buf_[0]
+    std::uint64_t readPos_ = 0; // file offset of the next read
+    std::uint64_t readEnd_ = UINT64_MAX; // reads stop here
+    std::uint64_t produced_ = 0; // text offset of what the next read gives
+    // A UTF-16 file's decoding: the decoder, a block of the file and its UTF-8 not handed on yet.
+    std::optional<platform::Utf16Decoder> decoder_;
+    std::vector<std::uint8_t> raw_, decoded_;
+    std::size_t decodedAt_ = 0;
+    bool decodedAll_ = false;
     bool eof_ = true;
     bool readError_ = false;
     bool stopped_ = false;

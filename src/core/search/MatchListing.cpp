@@ -52,10 +52,12 @@ MatchListing MatchLister::list(const FileRow& row)
 MatchListing MatchLister::listText(const FileRow& row, std::size_t limit)
 {
     MatchListing out;
-    regex::LineSearch search(*automata_);
-    if (limit == 0 || !search.open(row.fullPath()))
+    Block scratch;
+    auto file = limit > 0 ? SearchFile::Open(row.fullPath(), scratch) : std::nullopt;
+    if (!file)
         return out;
-    search.setListing(true);
+    regex::LineSearch search(*automata_);
+    file->StartLineSearch(search, true);
     out.lines.reserve(std::min<std::uint64_t>(row.matches, limit));
     while (out.lines.size() < limit && search.next())
         out.lines.push_back(MatchLine{search.lineNumber(), std::string(search.lineText()), search.lineOffset()});

@@ -15,8 +15,10 @@ namespace qv {
 // up to 30 characters of context on either side (no number).
 struct MatchLine {
     std::optional<std::uint64_t> line; // 1 for the first line of a file
-    std::string text;                  // the line without its end, or the match in its context
-    std::uint64_t position = 0;        // where the line starts in the file, or the match in the cleaned text
+    std::string text; // the line without its end, or the match in its context
+    // Where the line starts in the file (in its UTF-8, for a UTF-16 file), or the match in the
+    // cleaned text.
+    std::uint64_t position = 0;
     friend bool operator==(const MatchLine&, const MatchLine&) = default;
 };
 

@@ -1,5 +1,6 @@
 #include "SearchFile.h"
 
+#include "platform/Utf16Decoder.h"
 #include "regex/BufferSearch.h"
 #include "regex/FileSource.h"
 
@@ -20,6 +21,9 @@ constexpr std::size_t kFirstBlock = std::size_t{256} << 10;
 
 FileType ClassifyBytes(std::string_view firstBytes)
 {
+    // UTF-16 is text, though half its bytes may be zeros.
+    if (platform::Utf16Mark(firstBytes))
+        return FileType::Text;
     const std::size_t n = std::min(firstBytes.size(), kClassifyBytes);
     const auto* p = reinterpret_cast<const unsigned char*>(firstBytes.data());
     std::size_t i = 0;
@@ -73,7 +77,7 @@ std::optional<SearchFile> SearchFile::OpenAt(int directoryFd, const std::string&
     platform::UniqueFd fd(::openat(directoryFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd)
         return std::nullopt;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     SearchFile file;
@@ -128,14 +132,26 @@ bool SearchFile::StartsWith(std::string_view prefix) const
     return first_.size() >= prefix.size() && first_.substr(0, prefix.size()) == prefix;
 }
 
-CountResult SearchFile::CountText(regex::LineSearch& search)
+bool SearchFile::IsUtf16() const
 {
-    search.setListing(false);
-    search.adoptBuffer(fd_.release(), *block_, first_.size(), eof_);
+    return platform::Utf16Mark(first_).has_value();
+}
+
+void SearchFile::StartLineSearch(regex::LineSearch& search, bool listing)
+{
+    search.setListing(listing);
+    if (const auto order = platform::Utf16Mark(first_))
+        search.adoptUtf16(fd_.release(), first_, eof_, *order);
+    else
+        search.adoptBuffer(fd_.release(), *block_, first_.size(), eof_);
     first_ = {};
     search.limitTo(readLimit_);
-    while (search.next()) {
-    }
+}
+
+CountResult SearchFile::CountText(regex::LineSearch& search)
+{
+    StartLineSearch(search, false);
+    while (search.next()) { }
     CountResult r;
     r.readError = search.readError();
     r.stopped = search.stopped();

@@ -20,6 +20,7 @@ namespace qv {
 using Block = std::vector<std::uint8_t>;
 
 // Bytes below 32 other than tab, LF, form feed and CR mark a binary file; 127 and above do not.
+// A file that begins with a UTF-16 byte-order mark is text.
 FileType ClassifyBytes(std::string_view firstBytes);
 
 // Bytes of a file's start that decide its type.
@@ -66,8 +67,13 @@ public:
     [[nodiscard]] int Descriptor() const { return fd_.get(); }
     [[nodiscard]] bool AtEof() const { return eof_; }
 
-    // Matching lines of a text file, by the line search (which takes the first block's buffer
-    // and gives its own back). Uses up the file.
+    // The file is UTF-16 text (it begins with a byte-order mark).
+    [[nodiscard]] bool IsUtf16() const;
+    // Hands the file, from its first block on, to a line search that lists or counts its lines
+    // (UTF-16 text as its UTF-8; the search takes the first block's buffer and gives its own
+    // back). Uses up the file.
+    void StartLineSearch(regex::LineSearch& search, bool listing);
+    // Matching lines of a text file, by the line search. Uses up the file.
     CountResult CountText(regex::LineSearch& search);
     // Matches of a binary file by the buffer search: NUL bytes count as byte 1, a WordPerfect
     // file's bytes 128 and 207 as blanks; the first match counts whatever its length, later ones

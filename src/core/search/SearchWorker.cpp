@@ -211,7 +211,8 @@ void SearchWorker::searchFile(FileJob job)
         finish(found, known->count, true);
         return;
     }
-    if (type == FileType::Text && file->Size() >= kMapBytes && !pseudo) {
+    // UTF-16 is decoded from its start, so it is not split into stretches.
+    if (type == FileType::Text && file->Size() >= kMapBytes && !pseudo && !file->IsUtf16()) {
         countBig(std::move(found), *file);
         return;
     }

@@ -1,8 +1,12 @@
 #include "FileViewer.h"
 
 #include "TextView.h"
+#include "platform/UniqueFd.h"
+#include "platform/Utf16Decoder.h"
+#include "platform/Utf8.h"
 #include "regex/BufferSearch.h"
 #include "regex/LineSearch.h"
+#include "search/SearchFile.h"
 #include "widgets/Colors.h"
 #include "widgets/Icons.h"
 #include "widgets/Messages.h"
@@ -28,27 +32,6 @@ namespace {
 bool isStripped(unsigned char b)
 {
     return (b < 32 && b != 9 && b != 10 && b != 12 && b != 13) || b >= 127;
-}
-
-bool validUtf8(const std::string& s)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        const int len = (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + static_cast<std::size_t>(len) > n)
-            return false;
-        for (int k = 1; k < len; ++k)
-            if ((p[i + static_cast<std::size_t>(k)] & 0xC0) != 0x80)
-                return false;
-        i += static_cast<std::size_t>(len);
-    }
-    return true;
 }
 
 // Does `what` occur at `at` in `text`, a '?' in it standing for any one character?
@@ -94,12 +77,10 @@ std::string CleanBinaryText(std::string bytes)
     return bytes;
 }
 
-TfrmViewer::TfrmViewer(Input input, Messages& messages, QWidget* parent)
-    : QDialog(parent), input_(std::move(input)), messages_(messages)
+TfrmViewer::TfrmViewer(Input input, Messages& messages, QWidget* parent) : QDialog(parent), input_(std::move(input)), messages_(messages)
 {
     setWindowTitle(QStringLiteral("File Viewer"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     edtFile = new TextView(this);
     lblLine = new QLabel(QStringLiteral("Line 0"), this);
     cmdPrev = new QPushButton(previousIcon(), QStringLiteral("&Previous Match"), this);
@@ -137,21 +118,73 @@ void TfrmViewer::showEvent(QShowEvent* event)
 void TfrmViewer::fail()
 {
     QApplication::restoreOverrideCursor();
-    messages_.show(this, QStringLiteral("Quorvane"),
-                   QStringLiteral("Cannot open file %1").arg(ToQString(input_.path)), BoxIcon::Warning);
+    messages_.show(this, QStringLiteral("Quorvane"), QStringLiteral("Cannot open file %1").arg(ToQString(input_.path)), BoxIcon::Warning);
+}
+
+namespace {
+
+// Never a FIFO or a device: the viewer must not hang on what it reads.
+platform::UniqueFd openRegular(const std::string& path, struct stat& st)
+{
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        fd.reset();
+    return fd;
+}
+
+} // namespace
+
+// A UTF-16 file is shown as its UTF-8, decoded a block at a time, at most kMaxViewerBytes of it.
+bool TfrmViewer::readUtf16(int fd, platform::ByteOrder order, std::string& text, bool& truncated)
+{
+    platform::Utf16Decoder decoder(order);
+    std::vector<std::uint8_t> block(std::size_t{1} << 20);
+    text.clear();
+    truncated = false;
+    for (;;) {
+        const ssize_t n = ::read(fd, block.data(), block.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        const std::size_t at = text.size();
+        text.resize(at + platform::Utf16Decoder::MaxOutput(static_cast<std::size_t>(n)));
+        text.resize(at +
+                    decoder.decode(block.data(), static_cast<std::size_t>(n), reinterpret_cast<std::uint8_t*>(text.data() + at), n == 0));
+        if (text.size() > kMaxViewerBytes) {
+            // Cut between two characters.
+            std::size_t cut = kMaxViewerBytes;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+                --cut;
+            text.resize(cut);
+            truncated = true;
+            return true;
+        }
+        if (n == 0)
+            return true;
+    }
+}
+
+bool TfrmViewer::readText(std::string& text, bool& truncated)
+{
+    struct stat st { };
+    const platform::UniqueFd fd = openRegular(input_.path, st);
+    if (!fd)
+        return false;
+    char start[4];
+    const ssize_t n = ::pread(fd.get(), start, sizeof start, 0);
+    if (const auto order = platform::Utf16Mark(std::string_view(start, n > 0 ? static_cast<std::size_t>(n) : 0)))
+        return readUtf16(fd.get(), *order, text, truncated);
+    return readFile(UINT64_MAX, text, truncated);
 }
 
 bool TfrmViewer::readFile(std::uint64_t limit, std::string& bytes, bool& truncated)
 {
-    // Never a FIFO or a device: the viewer must not hang on what it reads.
-    const int fd = ::open(input_.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    struct stat st { };
+    const platform::UniqueFd file = openRegular(input_.path, st);
+    if (!file)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    const int fd = file.get();
     const std::uint64_t want = std::min<std::uint64_t>(limit, kMaxViewerBytes);
     truncated = limit > kMaxViewerBytes && static_cast<std::uint64_t>(st.st_size) > kMaxViewerBytes;
     bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, static_cast<std::uint64_t>(st.st_size) + 1)));
@@ -168,7 +201,6 @@ bool TfrmViewer::readFile(std::uint64_t limit, std::string& bytes, bool& truncat
             break;
         }
     }
-    ::close(fd);
     bytes.resize(got);
     return ok;
 }
@@ -202,7 +234,7 @@ bool TfrmViewer::loadText()
     edtFile->setWordWrap(false);
     std::string bytes;
     bool truncated = false;
-    if (!readFile(UINT64_MAX, bytes, truncated))
+    if (!readText(bytes, truncated))
         return false;
     if (truncated)
         setWindowTitle(windowTitle() + QStringLiteral(" (the first 128 MB)"));
@@ -220,7 +252,7 @@ bool TfrmViewer::loadText()
         }
         bytes.clear();
     }
-    const bool utf8 = validUtf8(shown);
+    const bool utf8 = platform::IsValidUtf8(shown);
     edtFile->setText(std::move(shown), utf8);
 
     const int limit = std::min(input_.preferences.MaxMatches, kMatchCapacity);
@@ -229,11 +261,13 @@ bool TfrmViewer::loadText()
     LineStarts.clear();
     std::vector<TextView::Range> ranges;
     auto compiled = regex::Regex::compile(input_.pattern, input_.caseSensitive);
-    std::optional<regex::LineSearch> search;
-    if (auto* pattern = std::get_if<regex::RegexPtr>(&compiled); pattern != nullptr && search.emplace(*pattern).open(input_.path)) {
-        search->setListing(true);
-        while (MatchCount < limit && search->next()) {
-            const auto index = static_cast<std::int64_t>(search->lineNumber()) - 1;
+    Block scratch;
+    auto file = SearchFile::Open(input_.path, scratch);
+    if (auto* pattern = std::get_if<regex::RegexPtr>(&compiled); pattern != nullptr && file) {
+        regex::LineSearch search(*pattern);
+        file->StartLineSearch(search, true);
+        while (MatchCount < limit && search.next()) {
+            const auto index = static_cast<std::int64_t>(search.lineNumber()) - 1;
             if (index < 0 || index >= edtFile->lineCount())
                 break; // beyond the part of the file shown
             ++MatchCount;
@@ -242,7 +276,7 @@ bool TfrmViewer::loadText()
             const std::int64_t start = LineStarts.back();
             ranges.push_back({start, start + edtFile->lineLength(start)});
         }
-        search->close();
+        search.close();
     }
     edtFile->setHighlights(std::move(ranges), ColorFromStored(input_.preferences.ViewerHighColor));
     lblLine->setText(QStringLiteral("Line 1"));
@@ -296,8 +330,8 @@ bool TfrmViewer::loadBinary()
                 const std::string matched = clean.substr(m->begin, len);
                 // The engine found it at its begin, so the search ends there at the latest; when
                 // that lies behind p, a bounded stretch after p is searched.
-                const std::size_t until = std::min(clean.size() - std::min(clean.size(), len),
-                                                   m->begin >= p ? m->begin : p + (std::size_t{64} << 10));
+                const std::size_t until =
+                    std::min(clean.size() - std::min(clean.size(), len), m->begin >= p ? m->begin : p + (std::size_t{64} << 10));
                 std::size_t o = p;
                 while (o <= until && !occursAt(clean, o, matched))
                     ++o;

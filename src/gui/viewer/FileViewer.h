@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Utf16Decoder.h"
 #include "search/FileRow.h"
 #include "store/PreferenceSet.h"
 
@@ -25,12 +26,12 @@ class TfrmViewer : public QDialog {
 public:
     // What the viewer reads from the program when it opens.
     struct Input {
-        std::string path;          // CurrentFilePath
-        FileRow row;         // the selected result row (its Type and Size)
-        std::string pattern;       // the last search's prepared pattern
+        std::string path; // CurrentFilePath
+        FileRow row; // the selected result row (its Type and Size)
+        std::string pattern; // the last search's prepared pattern
         bool caseSensitive = false; // the case box as it is now
         PreferenceSet preferences;
-        QRect screen;              // the screen's geometry
+        QRect screen; // the screen's geometry
     };
 
     // Matches recorded at most; the limit of an opening is also never above MaxMatches.
@@ -65,7 +66,11 @@ private:
     bool loadBinary();
     void position();
     void edtFileSelectionChange();
+    // The file's bytes, at most `limit` (and kMaxViewerBytes) of them.
     bool readFile(std::uint64_t limit, std::string& bytes, bool& truncated);
+    // The text shown: the file's bytes, or the UTF-8 of a UTF-16 file.
+    bool readText(std::string& text, bool& truncated);
+    bool readUtf16(int fd, platform::ByteOrder order, std::string& text, bool& truncated);
     void fail();
 
     Input input_;

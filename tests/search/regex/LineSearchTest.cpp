@@ -1,4 +1,5 @@
 // The line search over real files: block boundaries, long lines, odd line ends, failures.
+#include "platform/Utf8.h"
 #include "regex/LineSearch.h"
 #include "support/Engine.h"
 #include "support/TempDir.h"
@@ -98,8 +99,7 @@ TEST(LineSearch, AFileUnreadableMidwayIsAReadError)
     ASSERT_GE(fd, 0);
     qv::regex::LineSearch search(Compile("x"));
     search.adopt(fd, "x\n", false);
-    while (search.next()) {
-    }
+    while (search.next()) { }
     EXPECT_TRUE(search.readError());
     search.close();
 }
@@ -120,8 +120,7 @@ TEST(LineSearch, StretchesOfAFileAddUpToItsCount)
     const std::uint64_t bounds[] = {0, 14, 14 + 9, text.find("a needle", 30000), UINT64_MAX};
     for (std::size_t k = 0; k + 1 < std::size(bounds); ++k) {
         search.searchRange(fd, bounds[k], bounds[k + 1]);
-        while (search.next()) {
-        }
+        while (search.next()) { }
         total += search.close();
     }
     EXPECT_EQ(total, CountLines(Compile("needle"), path));
@@ -139,6 +138,97 @@ TEST(LineSearch, AStopRequestEndsTheSearchInsideTheFirstBlock)
     qv::regex::LineSearch search(automata);
     stop.request_stop();
     EXPECT_EQ(CountLines(search, path), 0U);
+    EXPECT_TRUE(search.stopped());
+}
+
+// The UTF-16 of UTF-8 text, with its byte-order mark.
+std::string utf16(std::string_view utf8, qv::platform::ByteOrder order)
+{
+    std::u16string units = u"\uFEFF";
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = qv::platform::DecodeUtf8(utf8.substr(i));
+        const char32_t code = c ? c->code : U'\uFFFD';
+        i += c ? c->length : 1;
+        if (code >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(code);
+        }
+    }
+    std::string bytes;
+    for (const char16_t u : units) {
+        const auto hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        bytes += order == qv::platform::ByteOrder::LittleEndian ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return bytes;
+}
+
+struct Listed {
+    std::uint64_t number, offset;
+    std::string text;
+};
+
+std::vector<Listed> listAll(qv::regex::LineSearch& search)
+{
+    std::vector<Listed> out;
+    while (search.next())
+        out.push_back({search.lineNumber(), search.lineOffset(), std::string(search.lineText())});
+    search.close();
+    return out;
+}
+
+TEST(LineSearch, Utf16FilesAreSearchedAsTheirUtf8Text)
+{
+    // Line ends of every style, letters of two and four bytes, a line longer than small buffers,
+    // and a last line without a line feed.
+    std::string text = "one x\r\ncaf\xC3\xA9 X\nno\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "\xC3\xA9";
+    text += " x\n\xF0\x9F\x98\x80 x\rlone\nlast \xC3\x89\xC3\xA9x";
+    const auto regex = Compile("\xC3\xA9-x", false);
+    qv::regex::LineSearch plain(regex);
+    plain.setListing(true);
+    plain.adopt(-1, text, true);
+    const std::vector<Listed> expected = listAll(plain);
+    ASSERT_EQ(expected.size(), 5U);
+
+    qvtest::TempDir dir;
+    for (const auto order : {qv::platform::ByteOrder::LittleEndian, qv::platform::ByteOrder::BigEndian}) {
+        const std::string bytes = utf16(text, order);
+        const std::string path = dir.write("u16", bytes);
+        for (const auto limits :
+             {qv::regex::LineSearchLimits{}, qv::regex::LineSearchLimits{4, 4, 16}, qv::regex::LineSearchLimits{64, 64, 256}}) {
+            for (const std::size_t first : {std::size_t{0}, std::size_t{5}, bytes.size()}) {
+                SCOPED_TRACE("limit " + std::to_string(limits.maxCapacity) + " first " + std::to_string(first));
+                qv::regex::LineSearch search(regex, limits);
+                search.setListing(true);
+                search.adoptUtf16(::open(path.c_str(), O_RDONLY | O_CLOEXEC), std::string_view(bytes).substr(0, first),
+                                  first == bytes.size(), order);
+                const std::vector<Listed> got = listAll(search);
+                ASSERT_EQ(got.size(), expected.size());
+                for (std::size_t k = 0; k < got.size(); ++k) {
+                    EXPECT_EQ(got[k].number, expected[k].number);
+                    EXPECT_EQ(got[k].offset, expected[k].offset);
+                    EXPECT_EQ(got[k].text, expected[k].text.substr(0, got[k].text.size())); // long lines are cut
+                    EXPECT_GT(got[k].text.size(), 2U);
+                }
+            }
+        }
+    }
+}
+
+TEST(LineSearch, AStopRequestEndsAUtf16SearchToo)
+{
+    qvtest::TempDir dir;
+    const std::string path = dir.write("f.txt", utf16(std::string(1u << 20, 'x') + "\nneedle\n", qv::platform::ByteOrder::LittleEndian));
+    std::stop_source stop;
+    qv::regex::Automata automata(Compile("needle"), stop.get_token());
+    qv::regex::LineSearch search(automata);
+    stop.request_stop();
+    search.adoptUtf16(::open(path.c_str(), O_RDONLY | O_CLOEXEC), {}, false, qv::platform::ByteOrder::LittleEndian);
+    while (search.next()) { }
+    EXPECT_EQ(search.close(), 0U);
     EXPECT_TRUE(search.stopped());
 }
 
