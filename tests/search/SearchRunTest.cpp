@@ -1,4 +1,5 @@
 // The search run end to end over generated trees: rows, counts, order, threads and stops.
+#include "platform/NameOrder.h"
 #include "platform/TempBase.h"
 #include "search/DateTimeFormat.h"
 #include "search/RunTexts.h"
@@ -314,7 +315,8 @@ TEST_F(SearchRunTest, AStopDuringTheWalkKeepsWhatWasFound)
     std::vector<std::string> walkOrder;
     for (int i = 0; i < 30; ++i)
         walkOrder.push_back("d" + std::to_string(i));
-    std::sort(walkOrder.begin(), walkOrder.end(), qv::NameLess);
+    std::sort(walkOrder.begin(), walkOrder.end(),
+              [](const std::string& a, const std::string& b) { return qv::platform::NameOrder::System().less(a, b); });
     for (std::size_t k = 0; k < got.out.rows.size(); ++k)
         EXPECT_EQ(got.out.rows[k].folder, dir.path() + walkOrder[k] + "/");
 }

@@ -1,4 +1,5 @@
-// Whole runs over the texts of a Linux disk: UTF-8 letters of any case, UTF-16 files.
+// Whole runs over the texts and names of a Linux disk: UTF-8 letters of any case, UTF-16 files,
+// names in any encoding.
 #include "platform/TempBase.h"
 #include "platform/Utf8.h"
 #include "search/RunTexts.h"
@@ -119,6 +120,16 @@ TEST_F(TextEncodingRunTest, ABigUtf16FileIsCountedWholeWithAnyNumberOfThreads)
     const V expected{"big.txt|1|T", std::to_string(std::count(text.begin(), text.end(), '\n')) + ":la derni\xC3\xA8re LIGNE"};
     EXPECT_EQ(run(request("DERNI\xC3\x88RE")), expected);
     EXPECT_EQ(run(request("DERNI\xC3\x88RE"), 3), expected);
+}
+
+TEST_F(TextEncodingRunTest, NamesInAnyEncodingAreWalkedInOneOrderAndOpened)
+{
+    // Case ignored, accents after their letter, a name that is not UTF-8 still found and read.
+    for (const std::string name : {"b.txt", "\xC3\x89\x63ole.txt", "A.txt", "ecole.txt", "caf\xE9.txt", "Z.txt"})
+        dir.write(name, "needle\n");
+    auto r = request("needle");
+    EXPECT_EQ(run(r), (V{"A.txt|1|T", "1:needle", "b.txt|1|T", "1:needle", "caf\xE9.txt|1|T", "1:needle", "ecole.txt|1|T", "1:needle",
+                         "\xC3\x89\x63ole.txt|1|T", "1:needle", "Z.txt|1|T", "1:needle"}));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TreeWalker.h"
 
+#include "platform/NameOrder.h"
 #include "platform/WildcardMatch.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 namespace qv {
@@ -22,7 +22,7 @@ struct Entry {
 
 void sortUnique(std::vector<Entry>& entries)
 {
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return NameLess(a.name, b.name); });
+    platform::NameOrder::System().sort(entries, [](const Entry& e) -> std::string_view { return e.name; });
     entries.erase(std::unique(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name == b.name; }),
                   entries.end());
 }
@@ -42,12 +42,6 @@ platform::UniqueFd openFolder(int at, const std::string& name)
 }
 
 } // namespace
-
-bool NameLess(const std::string& a, const std::string& b)
-{
-    const int c = ::strcasecmp(a.c_str(), b.c_str());
-    return c != 0 ? c < 0 : a < b;
-}
 
 std::string TreeWalker::NormaliseDirectory(std::string dir)
 {
@@ -79,7 +73,7 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
         return;
     if (!fd && onUnreadable)
         onUnreadable(path, errno); // nothing since the caller's open has changed errno
-    struct stat self {};
+    struct stat self { };
     bool onPath = false;
     if (fd && ::fstat(fd.get(), &self) == 0) {
         const platform::FileId id{static_cast<std::uint64_t>(self.st_dev), static_cast<std::uint64_t>(self.st_ino)};
@@ -125,7 +119,7 @@ void TreeWalker::walkFolder(const std::string& path, platform::UniqueFd fd, bool
                 if (type == DT_LNK && pseudo)
                     continue;
                 if (type == DT_LNK || type == DT_UNKNOWN) {
-                    struct stat st {};
+                    struct stat st { };
                     if (::fstatat(fd.get(), name, &st, 0) != 0)
                         continue; // dangling link, or gone meanwhile
                     followedALink_ = followedALink_ || type == DT_LNK;

@@ -15,29 +15,29 @@ namespace qv {
 // path); whoever still has a file of it to open keeps it open.
 struct OpenFolder {
     platform::UniqueFd fd;
-    std::string path;    // ending in "/"
+    std::string path; // ending in "/"
     bool pseudo = false; // on a kernel pseudo file system
     bool viaLink = false; // reached through a link to a folder (here or above)
 };
 
-// Walks a folder tree depth-first: in each folder its files that match the mask, in a stable
-// case-insensitive order, then its subfolders in the same order. Links to files and folders are
-// followed, but never into a folder already on the way down (no loops). FIFOs, sockets, devices
-// and dangling links are never reported. Below the start it does not enter the kernel's pseudo
-// file systems (proc, sysfs and the like), and inside one (when the start lies there) it follows
-// no links. A folder that cannot be read yields nothing; the walk goes on.
+// Walks a folder tree depth-first: in each folder its files that match the mask, in the order
+// of names (platform/NameOrder.h), then its subfolders in the same order. Links to files and
+// folders are followed, but never into a folder already on the way down (no loops). FIFOs,
+// sockets, devices and dangling links are never reported. Below the start it does not enter the
+// kernel's pseudo file systems (proc, sysfs and the like), and inside one (when the start lies
+// there) it follows no links. A folder that cannot be read yields nothing; the walk goes on.
 class TreeWalker {
 public:
     // `link`: the entry is a link to the file.
     using FileHandler = std::function<void(const std::shared_ptr<const OpenFolder>& folder, std::string name, bool link)>;
     using FolderHandler = std::function<void(const std::string& path)>;
 
-    FileHandler onFile;           // a file that matches the mask
-    FolderHandler onFolder;       // a folder is entered
-    FolderHandler onFolderDone;   // a folder and everything below it are done
+    FileHandler onFile; // a file that matches the mask
+    FolderHandler onFolder; // a folder is entered
+    FolderHandler onFolderDone; // a folder and everything below it are done
     std::function<void(const std::string& path, int error)> onUnreadable; // a folder that cannot be opened
 
-    explicit TreeWalker(std::stop_token stop = {}) : stop_(std::move(stop)) {}
+    explicit TreeWalker(std::stop_token stop = {}) : stop_(std::move(stop)) { }
 
     // Walks from `start` (see NormaliseDirectory) with a wildcard mask ("*", "?"; an empty mask
     // reports no files). Without subfolders only the start folder's own files are reported.
@@ -59,12 +59,8 @@ private:
     std::string mask_;
     bool subfolders_ = false;
     std::vector<platform::FileId> path_; // folders on the way down, against loops
-    std::uint64_t device_ = 0;           // of the folder being walked
+    std::uint64_t device_ = 0; // of the folder being walked
     bool followedALink_ = false;
 };
-
-// Orders names as the walk and the file list do: without regard to ASCII case, ties broken by
-// the exact bytes so the order is stable.
-bool NameLess(const std::string& a, const std::string& b);
 
 } // namespace qv

@@ -1,6 +1,7 @@
 #include "DirListing.h"
 
-#include "search/TreeWalker.h"
+#include "platform/NameOrder.h"
+#include "platform/Utf8.h"
 #include "widgets/Text.h"
 
 #include <QFontMetrics>
@@ -19,8 +20,23 @@ namespace {
 
 constexpr int kLabelWidth = 300;
 
-// The regular files of a folder that are not hidden, sorted by name.
-QStringList filesOf(const std::string& folder)
+// What "Select" adds for a name: the name itself, or for a name that is not UTF-8 (which the
+// text box cannot hold) the name with "?" for each byte that is not, which still finds it.
+QString maskOf(const std::string& name)
+{
+    std::string mask;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = platform::DecodeUtf8(std::string_view(name).substr(i));
+        const std::size_t n = c ? c->length : 1;
+        mask += c ? name.substr(i, n) : std::string("?");
+        i += n;
+    }
+    return ToQString(mask);
+}
+
+// The regular files of a folder that are not hidden, sorted by name: each name shown, with the
+// mask that selects it.
+std::vector<std::pair<QString, QString>> filesOf(const std::string& folder)
 {
     std::vector<std::string> names;
     if (DIR* d = folder.empty() ? nullptr : ::opendir(folder.c_str())) {
@@ -28,16 +44,16 @@ QStringList filesOf(const std::string& folder)
             const std::string name = e->d_name;
             if (name.empty() || name.front() == '.')
                 continue;
-            struct stat st {};
+            struct stat st { };
             if (::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
                 names.push_back(name);
         }
         ::closedir(d);
     }
-    std::sort(names.begin(), names.end(), NameLess);
-    QStringList list;
+    platform::NameOrder::System().sort(names, [](const std::string& n) -> std::string_view { return n; });
+    std::vector<std::pair<QString, QString>> list;
     for (const std::string& n : names)
-        list.append(ToQString(n));
+        list.emplace_back(ToQString(n), maskOf(n));
     return list;
 }
 
@@ -90,7 +106,10 @@ TfrmDirListing::TfrmDirListing(const std::string& folder, QString fileSpecs, QPo
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // FormCreate: the folder's files, its path on two lines, the place over the main window.
-    File1->addItems(filesOf(folder));
+    for (const auto& [shown, mask] : filesOf(folder)) {
+        auto* item = new QListWidgetItem(shown, File1);
+        item->setData(Qt::UserRole, mask);
+    }
     const auto [first, second] = SplitPath(ToQString(folder), QFontMetrics(font), kLabelWidth);
     lblDirName1->setText(first);
     lblDirName2->setText(QFontMetrics(font).elidedText(second, Qt::ElideNone, kLabelWidth));
@@ -107,7 +126,7 @@ void TfrmDirListing::cmdSelectClick()
             continue;
         if (!text.isEmpty())
             text += QLatin1Char(',');
-        text += File1->item(i)->text();
+        text += File1->item(i)->data(Qt::UserRole).toString();
     }
     emit fileSpecsChanged(text);
 }

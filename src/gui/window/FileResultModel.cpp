@@ -1,10 +1,8 @@
 #include "FileResultModel.h"
 
+#include "platform/NameOrder.h"
 #include "search/RunTexts.h"
 #include "widgets/Text.h"
-
-#include <QCollator>
-#include <QCollatorSortKey>
 
 #include <algorithm>
 #include <numeric>
@@ -29,32 +27,9 @@ std::int64_t value(const FileRow& r, int column)
     }
 }
 
-QCollator& collator()
-{
-    static QCollator c = [] {
-        QCollator x;
-        x.setCaseSensitivity(Qt::CaseInsensitive);
-        return x;
-    }();
-    return c;
-}
-
-// Texts compare in the locale's order without regard to case. They are case-folded first, since
-// some locales (the C locale among them) collate without honouring the case setting.
-QString foldedText(const FileRow& r, int column, const DateTimeFormat& dates)
-{
-    return text(r, column, dates).toCaseFolded();
-}
-
-int sign(long long v)
-{
-    return v < 0 ? -1 : (v > 0 ? 1 : 0);
-}
-
 bool isTextColumn(int column)
 {
-    return column == FileResultModel::FileNameColumn || column == FileResultModel::DirectoryColumn ||
-           column == FileResultModel::TypeColumn;
+    return column == FileResultModel::FileNameColumn || column == FileResultModel::DirectoryColumn || column == FileResultModel::TypeColumn;
 }
 
 } // namespace
@@ -133,12 +108,14 @@ void FileResultModel::sortRows(int column, int direction)
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     if (isTextColumn(column)) {
-        std::vector<QCollatorSortKey> keys;
+        // Names, folders and types in the program's one order of names.
+        const platform::NameOrder& names = platform::NameOrder::System();
+        std::vector<std::string> keys;
         keys.reserve(n);
         for (const FileRow& r : rows_)
-            keys.push_back(collator().sortKey(foldedText(r, column, dates_)));
+            keys.push_back(names.sortKey(RowFieldText(r, static_cast<RowField>(column), dates_)));
         std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return sign(keys[a].compare(keys[b])) * direction < 0; });
+                         [&](std::size_t a, std::size_t b) { return direction > 0 ? keys[a] < keys[b] : keys[b] < keys[a]; });
     } else {
         std::vector<std::int64_t> keys(n);
         for (std::size_t i = 0; i < n; ++i)

@@ -1,6 +1,7 @@
 #include "FolderTreeModel.h"
 
 #include "platform/FileKind.h"
+#include "platform/NameOrder.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,17 +50,14 @@ std::vector<std::string> subfolders(const std::string& path)
             continue;
         bool dir = e->d_type == DT_DIR;
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st {};
+            struct stat st { };
             dir = ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (dir)
             names.push_back(name);
     }
     ::closedir(d);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int c = ::strcasecmp(a.c_str(), b.c_str());
-        return c != 0 ? c < 0 : a < b;
-    });
+    platform::NameOrder::System().sort(names, [](const std::string& n) -> std::string_view { return n; });
     return names;
 }
 
