@@ -64,18 +64,31 @@ std::optional<Atom> atomOf(const ByteSet& bytes)
     return std::nullopt;
 }
 
-// The spellings a piece of a branch stands for, each a run of atoms: one for a byte set, one or
-// more for a letter (whose case variants may differ in length or in their first bytes).
-std::optional<Spellings> spellingsOf(const Node& n)
+// The spellings a piece of a branch stands for: one atom for a byte set, one or more runs of
+// atoms for a letter (whose case variants may differ in length or in their first bytes).
+struct Piece {
+    Atom atom{}; // when `spellings` is empty
+    Spellings spellings; // a letter's
+    [[nodiscard]] std::size_t count() const { return spellings.empty() ? 1 : spellings.size(); }
+    template <class F> void forEachSpelling(F f) const
+    {
+        if (spellings.empty())
+            f(&atom, &atom + 1);
+        for (const Atoms& a : spellings)
+            f(a.data(), a.data() + a.size());
+    }
+};
+
+std::optional<Piece> pieceOf(const Node& n)
 {
     if (n.kind == NodeKind::Bytes) {
         if (auto a = atomOf(n.bytes))
-            return Spellings{Atoms{*a}};
+            return Piece{*a, {}};
         return std::nullopt;
     }
     if (n.kind != NodeKind::Letter)
         return std::nullopt;
-    Spellings spellings;
+    Piece piece;
     for (const Node& spelling : n.children) {
         Atoms atoms;
         for (const Node& b : spelling.children) {
@@ -84,9 +97,9 @@ std::optional<Spellings> spellingsOf(const Node& n)
                 return std::nullopt;
             atoms.push_back(*a);
         }
-        spellings.push_back(std::move(atoms));
+        piece.spellings.push_back(std::move(atoms));
     }
-    return spellings;
+    return piece;
 }
 
 Literal toLiteral(const Atoms& run)
@@ -107,14 +120,14 @@ double cost(const std::vector<Literal>& literals)
     return c;
 }
 
-// A run: one entry per piece, each the piece's spellings.
-using Run = std::vector<Spellings>;
+// A run: consecutive pieces.
+using Run = std::vector<Piece>;
 
 std::size_t spellingCount(const Run& run)
 {
     std::size_t n = 1;
-    for (const Spellings& s : run)
-        n *= s.size();
+    for (const Piece& p : run)
+        n *= p.count();
     return n;
 }
 
@@ -125,10 +138,10 @@ std::vector<std::pair<Atoms, std::size_t>> spell(const Run& run, std::size_t fir
     for (std::size_t k = first; k < last; ++k) {
         std::vector<std::pair<Atoms, std::size_t>> longer;
         for (const auto& [atoms, at] : out)
-            for (const Atoms& s : run[k]) {
+            run[k].forEachSpelling([&](const Atom* b, const Atom* e) {
                 longer.emplace_back(atoms, k == mark ? atoms.size() : at);
-                longer.back().first.insert(longer.back().first.end(), s.begin(), s.end());
-            }
+                longer.back().first.insert(longer.back().first.end(), b, e);
+            });
         out = std::move(longer);
     }
     return out;
@@ -138,17 +151,26 @@ std::vector<std::pair<Atoms, std::size_t>> spell(const Run& run, std::size_t fir
 // pieces spelled one way, with the run's spellings around it; else each spelling on its own.
 std::vector<Literal> runLiterals(const Run& run)
 {
-    if (spellingCount(run) == 1)
-        return {toLiteral(spell(run, 0, run.size(), 0).front().first)};
+    if (spellingCount(run) == 1) {
+        Literal lit;
+        for (const Piece& piece : run)
+            piece.forEachSpelling([&](const Atom* b, const Atom* e) {
+                for (; b != e; ++b) {
+                    lit.bytes.push_back(static_cast<char>(b->byte));
+                    lit.mask.push_back(b->mask);
+                }
+            });
+        return {std::move(lit)};
+    }
     std::optional<std::pair<std::size_t, std::size_t>> core;
     double coreCost = 0;
     for (std::size_t k = 0; k < run.size();) {
-        if (run[k].size() != 1) {
+        if (run[k].count() != 1) {
             ++k;
             continue;
         }
         std::size_t e = k;
-        while (e < run.size() && run[e].size() == 1)
+        while (e < run.size() && run[e].count() == 1)
             ++e;
         const double c = literalCost(toLiteral(spell(run, k, e, k).front().first));
         if (!core || c < coreCost) {
@@ -191,31 +213,31 @@ BranchLiteral branchLiteral(const Node& branch)
             result.best = std::move(literals);
     };
     // Adds the piece to the run unless that makes too many spellings.
-    auto extend = [&](const Spellings& piece) {
-        if (spellingCount(run) * piece.size() > kMaxSpellings)
+    auto extend = [&](const Piece& piece) {
+        if (spellingCount(run) * piece.count() > kMaxSpellings)
             return false;
         run.push_back(piece);
         return true;
     };
     for (const Node& piece : branch.children) {
-        if (auto spellings = spellingsOf(piece)) {
-            if (extend(*spellings))
+        if (auto p = pieceOf(piece)) {
+            if (extend(*p))
                 continue;
             // Too many spellings: the run ends here and starts again with this piece.
             exact = false;
             consider();
             run.clear();
-            extend(*spellings);
+            extend(*p);
             continue;
         }
         exact = false;
         if (piece.kind == NodeKind::Plus) {
-            if (auto spellings = spellingsOf(piece.children.front())) {
+            if (auto p = pieceOf(piece.children.front())) {
                 // One occurrence is required and ends the run; it also starts the next one.
-                extend(*spellings);
+                extend(*p);
                 consider();
                 run.clear();
-                extend(*spellings);
+                extend(*p);
                 continue;
             }
         }
