@@ -137,9 +137,9 @@ std::vector<std::pair<Atoms, std::size_t>> spell(const Run& run, std::size_t fir
     std::vector<std::pair<Atoms, std::size_t>> out{{{}, 0}};
     for (std::size_t k = first; k < last; ++k) {
         std::vector<std::pair<Atoms, std::size_t>> longer;
-        for (const auto& [atoms, at] : out)
+        for (const auto& spelt : out)
             run[k].forEachSpelling([&](const Atom* b, const Atom* e) {
-                longer.emplace_back(atoms, k == mark ? atoms.size() : at);
+                longer.emplace_back(spelt.first, k == mark ? spelt.first.size() : spelt.second);
                 longer.back().first.insert(longer.back().first.end(), b, e);
             });
         out = std::move(longer);
