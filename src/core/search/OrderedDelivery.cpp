@@ -58,8 +58,16 @@ void OrderedDelivery::deliver(std::unique_lock<std::mutex>& lock)
     std::vector<FileOutcome> ready;
     for (;;) {
         ready.clear();
+        std::uint64_t dropped = 0;
         while (!waiting_.empty() && waiting_.front()) {
             FileOutcome& o = *waiting_.front();
+            cut_ = cut_ || o.interrupted;
+            if (cut_) {
+                waiting_.pop_front();
+                ++next_;
+                ++dropped;
+                continue;
+            }
             if (o.searched)
                 ++counts_.filesSearched;
             if (o.row) {
@@ -72,7 +80,7 @@ void OrderedDelivery::deliver(std::unique_lock<std::mutex>& lock)
             waiting_.pop_front();
             ++next_;
         }
-        if (ready.empty())
+        if (ready.empty() && dropped == 0)
             break;
         // The sink is called without the lock, so searchers can go on completing meanwhile.
         lock.unlock();
@@ -83,7 +91,7 @@ void OrderedDelivery::deliver(std::unique_lock<std::mutex>& lock)
                 sink_.archiveError(o.path, *o.archiveError);
         }
         lock.lock();
-        delivered_ += ready.size();
+        delivered_ += ready.size() + dropped; // outcomes past a cut count as delivered
         changed_.notify_all();
     }
     delivering_ = false;

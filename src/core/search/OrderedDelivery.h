@@ -25,6 +25,9 @@ struct FileOutcome {
     std::optional<FileRow> row; // when it has matches
     std::vector<MatchLine> lines; // its listing, when the run lists matches
     std::optional<std::string> archiveError; // the extractor's reason
+    // Cut short by a stop: neither it nor anything numbered after it reaches the sink, so a
+    // stopped run shows exactly the files the walk order had reached, none of them half done.
+    bool interrupted = false;
 };
 
 // A sink that takes one call at a time, from whichever thread.
@@ -71,6 +74,7 @@ private:
     std::uint64_t next_ = 0; // the next number to hand on
     std::uint64_t delivered_ = 0; // numbers below this have reached the sink
     bool delivering_ = false; // one thread hands outcomes on at a time
+    bool cut_ = false; // an interrupted outcome was met: nothing more is counted or handed on
     RunSummary counts_;
     // Archives already met: two walks (the user's mask and the added archive mask) may both
     // reach one, and it is searched once.

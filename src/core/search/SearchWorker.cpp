@@ -155,8 +155,10 @@ void SearchWorker::searchFile(FileJob job)
     const RunSetup& setup = shared_.setup;
     const std::uint64_t seq = job.seq;
     auto passOver = [&] { done(seq, std::move(out)); };
-    if (shared_.stop.stop_requested())
+    if (shared_.stop.stop_requested()) {
+        out.interrupted = true;
         return passOver();
+    }
     // The whole path is made only when it is shown: most files have no match.
     const auto wholePath = [&job]() -> const std::string& {
         if (job.path.empty())
@@ -305,6 +307,8 @@ void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
             out.row = std::move(row);
         }
     }
+    // A listing cut short by the stop would show a row with some of its lines.
+    out.interrupted = !complete || shared_.stop.stop_requested();
     done(found.job.seq, std::move(out));
 }
 
