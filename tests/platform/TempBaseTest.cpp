@@ -20,7 +20,7 @@ TEST(TempBase, APrivateFolderMadeAtStartAndRemovedAtTheEnd)
         path = base.path();
         ASSERT_FALSE(path.empty());
         EXPECT_EQ(path.back(), '/');
-        struct stat st {};
+        struct stat st { };
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700U);
         fs::create_directories(path + "ARCH.ZIP/sub");

@@ -6,8 +6,7 @@
 namespace qv::regex {
 
 BufferSearch::BufferSearch(RegexPtr regex, TextSource& source, const ByteMap& map)
-    : ownAutomata_(std::make_unique<Automata>(std::move(regex))), automata_(*ownAutomata_), regex_(automata_.regex()),
-      source_(source)
+    : ownAutomata_(std::make_unique<Automata>(std::move(regex))), automata_(*ownAutomata_), regex_(automata_.regex()), source_(source)
 {
     for (std::size_t k = 0; k < regex_.size(); ++k)
         scanners_.push_back(std::make_unique<MatchScanner>(automata_, k, map));

@@ -45,7 +45,7 @@ private:
     std::uint64_t base_ = 0;
     bool eof_;
     bool first_ = true;
-    std::uint64_t raw_ = 0;            // bytes read from the file so far
+    std::uint64_t raw_ = 0; // bytes read from the file so far
     std::uint64_t limit_ = UINT64_MAX;
     bool readError_ = false;
 };

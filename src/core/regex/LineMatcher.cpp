@@ -145,8 +145,7 @@ bool LineMatcher::othersMatch(const std::uint8_t* ls, const std::uint8_t* le, bo
     return true;
 }
 
-std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, const std::uint8_t* end,
-                                                       bool lastLineUnterminated)
+std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, const std::uint8_t* end, bool lastLineUnterminated)
 {
     const Conjunct& driver = regex_.conjunct(driver_);
     if (driver.prefilter() != nullptr && prefilterOn_) {
@@ -162,8 +161,7 @@ std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, co
 
 // Candidate lines from the literal search, each confirmed by the DFAs. Leaves p where it stopped
 // when the prefilter turns out not to pay on this text.
-std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8_t*& p, const std::uint8_t* end,
-                                                                bool unterminated)
+std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8_t*& p, const std::uint8_t* end, bool unterminated)
 {
     const Conjunct& driver = regex_.conjunct(driver_);
     const Prefilter& pf = *driver.prefilter();
@@ -195,8 +193,7 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
     return std::nullopt;
 }
 
-std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p, const std::uint8_t* end,
-                                                          bool unterminated)
+std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p, const std::uint8_t* end, bool unterminated)
 {
     Dfa& dfa = automata_.lineDfa(driver_);
     const std::uint8_t* cls = dfa.classes().classOf.data();
@@ -269,8 +266,7 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p,
     return std::nullopt;
 }
 
-std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t* p, const std::uint8_t* end,
-                                                             bool unterminated)
+std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t* p, const std::uint8_t* end, bool unterminated)
 {
     while (p < end) {
         const std::uint8_t* le = lineEnd(p, end);

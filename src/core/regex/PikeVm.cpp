@@ -34,8 +34,7 @@ const PikeVm::FreshClosure& PikeVm::fresh(int next)
     }
     const std::uint8_t rep = next == kEndOfText ? 0 : prog_.classes.representative[static_cast<std::size_t>(next)];
     FollowEmpty(
-        prog_, stack_, prog_.start, ctx_, next,
-        [&](std::uint32_t i) { return MarkOnce(markFresh_, i, freshGeneration_); },
+        prog_, stack_, prog_.start, ctx_, next, [&](std::uint32_t i) { return MarkOnce(markFresh_, i, freshGeneration_); },
         [&](std::uint32_t i) {
             // At the end of the text no byte follows: only a match counts there.
             if (next != kEndOfText && prog_.accepts(prog_.insts[i], rep))
@@ -65,7 +64,6 @@ void PikeVm::record(std::uint64_t start, std::uint64_t end)
     pending_.push_back(Match{start, end});
 }
 
-
 // Follows the empty transitions of the alive threads, then of a thread starting here. The fresh
 // thread is followed on its own: a younger thread at an instruction an older one holds has the
 // same future, except that it may match the empty string right here, after the older one's match.
@@ -87,7 +85,9 @@ void PikeVm::closure(int next)
             break;
         FollowEmpty(
             prog_, stack_, t.inst, ctx_, next, [&](std::uint32_t i) { return MarkOnce(markOld_, i, generation_); },
-            [&](std::uint32_t i) { list_.push_back(Thread{i, t.start}); },
+            [&](std::uint32_t i) {
+                list_.push_back(Thread{i, t.start});
+            },
             [&] {
                 if (!haveOldMatch) {
                     haveOldMatch = true;

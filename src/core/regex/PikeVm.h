@@ -71,8 +71,8 @@ private:
     void emitFinal(std::vector<Match>& out);
 
     const Program& prog_;
-    std::vector<Thread> threads_;  // pending instructions, in order of start
-    std::vector<Thread> list_;     // closure: byte instructions, in order of start
+    std::vector<Thread> threads_; // pending instructions, in order of start
+    std::vector<Thread> list_; // closure: byte instructions, in order of start
     std::vector<Thread> next_;
     std::deque<Match> pending_;
     std::vector<std::uint32_t> markOld_, markFresh_, markNext_;
@@ -80,8 +80,8 @@ private:
     std::uint32_t freshGeneration_ = 0;
     std::vector<std::uint32_t> stack_;
     std::vector<FreshClosure> freshCache_; // by context and next class (the last: end of text)
-    std::size_t freshCached_ = 0;          // instructions held in the cache
-    FreshClosure freshScratch_;            // when the cache is full
+    std::size_t freshCached_ = 0; // instructions held in the cache
+    FreshClosure freshScratch_; // when the cache is full
     std::uint64_t pos_ = 0;
     Ctx ctx_ = kCtxBegin;
 };

@@ -15,9 +15,9 @@ struct Inst {
     enum class Op : std::uint8_t { Byte, Split, Assert, Match };
     Op op = Op::Match;
     Assertion assertion = Assertion::LineBegin;
-    std::uint32_t out = 0;  // next instruction (Byte, Assert, Split's first choice)
+    std::uint32_t out = 0; // next instruction (Byte, Assert, Split's first choice)
     std::uint32_t out1 = 0; // Split's second choice
-    std::uint32_t set = 0;  // Byte: index into Program::sets
+    std::uint32_t set = 0; // Byte: index into Program::sets
 };
 
 // The byte alphabet split into classes whose members no instruction tells apart. The classes
@@ -26,7 +26,7 @@ struct Inst {
 struct ByteClasses {
     std::array<std::uint8_t, 256> classOf{};
     std::vector<std::uint8_t> representative; // one member per class
-    std::vector<std::uint8_t> isWord;         // per class
+    std::vector<std::uint8_t> isWord; // per class
     std::vector<std::uint8_t> isCR;
     std::vector<std::uint8_t> isLF;
     [[nodiscard]] int count() const { return static_cast<int>(representative.size()); }
@@ -38,8 +38,8 @@ struct Program {
     std::vector<ByteSet> sets;
     std::uint32_t start = 0;
     ByteClasses classes;
-    bool canMatchLF = false;                  // some byte instruction accepts LF
-    std::optional<std::size_t> maxLength;     // longest possible match, when bounded
+    bool canMatchLF = false; // some byte instruction accepts LF
+    std::optional<std::size_t> maxLength; // longest possible match, when bounded
 
     [[nodiscard]] bool accepts(const Inst& inst, std::uint8_t b) const { return sets[inst.set].contains(b); }
 };

@@ -27,8 +27,7 @@ Conjunct::Conjunct(const Node& ast, const RegexOptions& options)
     exactBuffer_ = required->exactLines && ast.children.size() == 1;
 }
 
-std::variant<RegexPtr, CompileError> Regex::compile(std::string_view pattern, bool caseSensitive,
-                                                                  const RegexOptions& options)
+std::variant<RegexPtr, CompileError> Regex::compile(std::string_view pattern, bool caseSensitive, const RegexOptions& options)
 {
     auto parsed = parse(pattern, caseSensitive);
     if (auto* err = std::get_if<CompileError>(&parsed))

@@ -54,8 +54,7 @@ using RegexPtr = std::shared_ptr<const Regex>;
 
 class Regex {
 public:
-    static std::variant<RegexPtr, CompileError> compile(std::string_view pattern, bool caseSensitive,
-                                                                      const RegexOptions& options = {});
+    static std::variant<RegexPtr, CompileError> compile(std::string_view pattern, bool caseSensitive, const RegexOptions& options = {});
 
     [[nodiscard]] std::size_t size() const { return conjuncts_.size(); }
     [[nodiscard]] const Conjunct& conjunct(std::size_t k) const { return *conjuncts_[k]; }

@@ -4,7 +4,7 @@
 
 namespace qv::regex {
 
-Stepper::Stepper(const Program& prog) : prog_(prog), mark_(prog.insts.size(), 0) {}
+Stepper::Stepper(const Program& prog) : prog_(prog), mark_(prog.insts.size(), 0) { }
 
 bool Stepper::closure(const std::vector<std::uint32_t>& pending, Ctx prev, int next)
 {
@@ -16,8 +16,7 @@ bool Stepper::closure(const std::vector<std::uint32_t>& pending, Ctx prev, int n
     bool matched = false;
     const auto visit = [&](std::uint32_t root) {
         FollowEmpty(
-            prog_, stack_, root, prev, next,
-            [&](std::uint32_t i) { return MarkOnce(mark_, i, generation_); },
+            prog_, stack_, root, prev, next, [&](std::uint32_t i) { return MarkOnce(mark_, i, generation_); },
             [&](std::uint32_t i) { byteInsts_.push_back(i); }, [&] { matched = true; });
     };
     for (std::uint32_t i : pending)

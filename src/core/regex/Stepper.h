@@ -10,8 +10,8 @@ namespace qv::regex {
 // What the byte before a position tells the assertions.
 enum Ctx : std::uint8_t {
     kCtxBegin = 0, // start of the text, or after LF: a line begins here
-    kCtxWord = 1,  // after a word byte
-    kCtxCR = 2,    // after CR
+    kCtxWord = 1, // after a word byte
+    kCtxCR = 2, // after CR
     kCtxOther = 3, // after any other byte
 };
 constexpr int kCtxCount = 4;
@@ -34,14 +34,10 @@ inline bool assertionHolds(const ByteClasses& bc, Assertion a, Ctx prev, int nex
     const bool atEnd = next == kEndOfText;
     const auto n = static_cast<std::size_t>(atEnd ? 0 : next);
     switch (a) {
-    case Assertion::LineBegin:
-        return prev == kCtxBegin;
-    case Assertion::LineEnd:
-        return atEnd || bc.isCR[n] || bc.isLF[n];
-    case Assertion::WordBegin:
-        return prev != kCtxWord && !atEnd && bc.isWord[n];
-    case Assertion::WordEnd:
-        return prev == kCtxWord && (atEnd || !bc.isWord[n]);
+    case Assertion::LineBegin: return prev == kCtxBegin;
+    case Assertion::LineEnd: return atEnd || bc.isCR[n] || bc.isLF[n];
+    case Assertion::WordBegin: return prev != kCtxWord && !atEnd && bc.isWord[n];
+    case Assertion::WordEnd: return prev == kCtxWord && (atEnd || !bc.isWord[n]);
     }
     return false;
 }
@@ -59,8 +55,8 @@ inline bool MarkOnce(std::vector<std::uint32_t>& marks, std::uint32_t i, std::ui
 // next byte class `next`) from `root`. `visit(i)` marks an instruction and returns false when it
 // was marked already; `onByte(i)` and `onMatch()` receive the byte and match instructions reached.
 template <class Visit, class OnByte, class OnMatch>
-void FollowEmpty(const Program& prog, std::vector<std::uint32_t>& stack, std::uint32_t root, Ctx prev, int next,
-                 Visit&& visit, OnByte&& onByte, OnMatch&& onMatch)
+void FollowEmpty(const Program& prog, std::vector<std::uint32_t>& stack, std::uint32_t root, Ctx prev, int next, Visit&& visit,
+                 OnByte&& onByte, OnMatch&& onMatch)
 {
     stack.push_back(root);
     while (!stack.empty()) {
@@ -70,12 +66,8 @@ void FollowEmpty(const Program& prog, std::vector<std::uint32_t>& stack, std::ui
             continue;
         const Inst& inst = prog.insts[i];
         switch (inst.op) {
-        case Inst::Op::Byte:
-            onByte(i);
-            break;
-        case Inst::Op::Match:
-            onMatch();
-            break;
+        case Inst::Op::Byte: onByte(i); break;
+        case Inst::Op::Match: onMatch(); break;
         case Inst::Op::Split:
             stack.push_back(inst.out1);
             stack.push_back(inst.out);

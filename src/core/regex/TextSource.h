@@ -29,10 +29,7 @@ public:
 // A text held in memory as a whole.
 class MemorySource final : public TextSource {
 public:
-    explicit MemorySource(std::string_view text)
-        : window_{reinterpret_cast<const std::uint8_t*>(text.data()), 0, text.size(), true}
-    {
-    }
+    explicit MemorySource(std::string_view text) : window_{reinterpret_cast<const std::uint8_t*>(text.data()), 0, text.size(), true} { }
     [[nodiscard]] TextWindow window() const override { return window_; }
     bool advance(std::uint64_t) override { return false; }
 

@@ -104,8 +104,7 @@ void SearchWorker::progress(const std::function<const std::string&()>& path, std
     shared_.sink.progress(RunProgress{RunProgress::Kind::Searching, path()});
 }
 
-SearchWorker::SearchWorker(RunShared& shared)
-    : shared_(shared), automata_(shared.setup.regex, shared.stop), lineSearch_(automata_)
+SearchWorker::SearchWorker(RunShared& shared) : shared_(shared), automata_(shared.setup.regex, shared.stop), lineSearch_(automata_)
 {
     if (shared.setup.listMatches)
         lister_.emplace(shared.setup.regex, static_cast<long long>(shared.setup.maxMatchLen), shared.setup.maxMatches, shared.stop);
@@ -218,8 +217,8 @@ void SearchWorker::searchFile(FileJob job)
         countBig(std::move(found), *file);
         return;
     }
-    const CountResult r = type == FileType::Binary ? file->CountBinary(automata_, setup.maxMatchLen, binary_)
-                                                   : file->CountText(lineSearch_);
+    const CountResult r =
+        type == FileType::Binary ? file->CountBinary(automata_, setup.maxMatchLen, binary_) : file->CountText(lineSearch_);
     // A file whose content cannot be read counts as having no matches.
     finish(found, r.readError ? 0 : r.count, !r.stopped);
 }
@@ -228,8 +227,7 @@ CountResult SearchWorker::countRange(int fd, std::uint64_t begin, std::uint64_t 
 {
     lineSearch_.setListing(false);
     lineSearch_.searchRange(fd, begin, end);
-    while (lineSearch_.next()) {
-    }
+    while (lineSearch_.next()) { }
     CountResult r;
     r.readError = lineSearch_.readError();
     r.stopped = lineSearch_.stopped();
@@ -242,8 +240,7 @@ std::optional<CountResult> SearchWorker::countMapped(const std::uint8_t* data, s
     const platform::FaultGuard guard(data, size);
     lineSearch_.setListing(false);
     lineSearch_.searchMemory(data, size, offset);
-    while (lineSearch_.next()) {
-    }
+    while (lineSearch_.next()) { }
     CountResult r;
     r.stopped = lineSearch_.stopped();
     r.count = lineSearch_.close();

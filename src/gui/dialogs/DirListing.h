@@ -27,7 +27,6 @@ signals:
     void fileSpecsChanged(const QString& fileSpecs);
 
 public:
-
     QLabel* lblDirName1 = nullptr;
     QLabel* lblDirName2 = nullptr;
     QListWidget* File1 = nullptr;

@@ -62,8 +62,8 @@ protected:
 
 private:
     struct Shaped {
-        QString chars;                 // tabs expanded
-        std::vector<std::int64_t> at;  // byte offset of each character, and one past the last
+        QString chars; // tabs expanded
+        std::vector<std::int64_t> at; // byte offset of each character, and one past the last
     };
     Shaped shape(int line) const;
     void layout();

@@ -54,12 +54,17 @@ TEST(BufferSearch, StreamsAFileAndFindsMatchesAcrossWindowEdges)
 
 TEST(BufferSearch, ByteMapsChangeWhatMatchesButNotPositions)
 {
-    const std::string text("a\0b\x80" "c", 5);
+    const std::string text("a\0b\x80"
+                           "c",
+                           5);
     qv::regex::ByteMap map = qv::regex::identityByteMap();
     map[0] = 1;
     map[0x80] = ' ';
     qv::regex::MemorySource memory(text);
-    EXPECT_EQ(all(compile("a\\\x01" "b c"), memory, map), (std::vector<qv::regex::Match>{{0, 5}}));
+    EXPECT_EQ(all(compile("a\\\x01"
+                          "b c"),
+                  memory, map),
+              (std::vector<qv::regex::Match>{{0, 5}}));
     // The literal search must not skip what the map turns into its bytes.
     qv::regex::MemorySource again(text);
     EXPECT_EQ(all(compile(" c"), again, map), (std::vector<qv::regex::Match>{{3, 5}}));
@@ -104,13 +109,24 @@ TEST(BufferSearch, BinaryCountRules)
     EXPECT_EQ(file->ClassifyFile(), qv::FileType::Binary);
     EXPECT_EQ(file->CountBinary(pattern, 5, storage).count, 3U);
     // NUL counts as byte 1 and WordPerfect's 128 and 207 as blanks.
-    qv::regex::Automata nul(compile("a\\\x01" "b"));
-    auto f2 = qv::SearchFile::Open(dir.write("n.bin", std::string("a\0b a\x01" "b", 7)), scratch);
+    qv::regex::Automata nul(compile("a\\\x01"
+                                    "b"));
+    auto f2 = qv::SearchFile::Open(dir.write("n.bin", std::string("a\0b a\x01"
+                                                                  "b",
+                                                                  7)),
+                                   scratch);
     EXPECT_EQ(f2->CountBinary(nul, 300, storage).count, 2U);
     qv::regex::Automata blank(compile("a b"));
-    auto wp = qv::SearchFile::Open(dir.write("w.bin", std::string("\xFFWPC a\x80" "b a\xCF" "b", 12)), scratch);
+    auto wp = qv::SearchFile::Open(dir.write("w.bin", std::string("\xFFWPC a\x80"
+                                                                  "b a\xCF"
+                                                                  "b",
+                                                                  12)),
+                                   scratch);
     EXPECT_EQ(wp->CountBinary(blank, 300, storage).count, 2U);
-    auto notWp = qv::SearchFile::Open(dir.write("x.bin", std::string("\xFFWPX\x01 a\x80" "b", 9)), scratch);
+    auto notWp = qv::SearchFile::Open(dir.write("x.bin", std::string("\xFFWPX\x01 a\x80"
+                                                                     "b",
+                                                                     9)),
+                                      scratch);
     EXPECT_EQ(notWp->CountBinary(blank, 300, storage).count, 0U);
 }
 
