@@ -70,7 +70,7 @@ void countLinesIn(benchmark::State& state, const std::string& text, const char* 
     // text into its buffer is part of the measure, as a read would be).
     qv::regex::LineSearch search(compiled);
     for (auto _ : state) {
-        search.adopt(-1, text, true);
+        search.adopt({}, text, true);
         while (search.next()) { }
         n = search.close();
         benchmark::DoNotOptimize(n);

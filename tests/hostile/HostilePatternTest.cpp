@@ -15,7 +15,7 @@ using qv::regex::Regex;
 std::uint64_t countLines(const qv::regex::RegexPtr& regex, std::string_view text)
 {
     qv::regex::LineSearch search(regex);
-    search.adopt(-1, text, true);
+    search.adopt({}, text, true);
     while (search.next()) { }
     return search.close();
 }

@@ -417,7 +417,7 @@ TEST_F(SearchRunTest, AHostileFileDoesNotSlowTheFilesAfterIt)
     qv::regex::Automata automata(qv::PrepareRequest(request(kHostilePattern)).regex);
     qv::regex::LineSearch search(automata);
     const auto count = [&](const std::string& body) {
-        search.adopt(-1, body, true);
+        search.adopt({}, body, true);
         while (search.next()) { }
         return search.close();
     };

@@ -89,18 +89,18 @@ PathResults RunAllPaths(const qv::regex::RegexPtr& regex, std::string_view text,
     PathResults r;
     qv::regex::LineSearch list(regex);
     list.setListing(true);
-    list.adopt(-1, text, true);
+    list.adopt({}, text, true);
     r.listed = listedLines(list, text, true, r.fault);
 
     qv::regex::LineSearch count(regex);
-    count.adopt(-1, text, true);
+    count.adopt({}, text, true);
     while (count.next()) { }
     r.counted = count.close();
 
     // Tiny buffers: lines straddle reads and long ones are matched in pieces.
     qv::regex::LineSearch streamed(regex, qv::regex::LineSearchLimits{4, 4, 16});
     streamed.setListing(true);
-    streamed.adopt(memoryFile(text), {}, false);
+    streamed.adopt(qv::platform::UniqueFd(memoryFile(text)), {}, false);
     r.streamed = listedLines(streamed, text, false, r.fault);
 
     qv::regex::MemorySource memory(text);

@@ -1,8 +1,9 @@
 #include "TempBase.h"
 
+#include "UniqueDir.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,39 +13,36 @@ namespace qv::platform {
 namespace {
 
 // Empties the directory open as dirFd, entry by entry, never following a link.
-bool emptyDirectory(int dirFd)
+bool emptyDirectory(UniqueFd dirFd)
 {
-    DIR* dir = ::fdopendir(dirFd);
-    if (dir == nullptr) {
-        ::close(dirFd);
+    const UniqueDir dir(std::move(dirFd));
+    if (!dir)
         return false;
-    }
     std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir)) {
+    while (const dirent* e = dir.next()) {
         const std::string name = e->d_name;
         if (name != "." && name != "..")
             names.push_back(name);
     }
     bool ok = true;
-    const int fd = ::dirfd(dir);
+    const int fd = dir.fd();
     for (const std::string& name : names) {
         struct stat st { };
         if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
-            const int sub = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
+            UniqueFd sub(::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!sub) {
                 ok = false;
                 continue;
             }
-            ok = emptyDirectory(sub) && ok;
+            ok = emptyDirectory(std::move(sub)) && ok;
             if (::unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0)
                 ok = false;
         } else if (::unlinkat(fd, name.c_str(), 0) != 0) {
             ok = false;
         }
     }
-    ::closedir(dir);
     return ok;
 }
 
@@ -77,10 +75,10 @@ bool RemoveTree(const std::string& path)
         return errno == ENOENT;
     if (!S_ISDIR(st.st_mode))
         return ::unlink(p.c_str()) == 0; // a link (or file) in its place goes, its target stays
-    const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
         return false;
-    const bool emptied = emptyDirectory(fd);
+    const bool emptied = emptyDirectory(std::move(fd));
     return ::rmdir(p.c_str()) == 0 && emptied;
 }
 

@@ -81,7 +81,7 @@ bool FileSource::advance(std::uint64_t keepFrom)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            readError_ = true;
+            readErrno_ = errno;
         eof_ = true;
         return false;
     }

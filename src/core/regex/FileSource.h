@@ -31,7 +31,8 @@ public:
 
     [[nodiscard]] TextWindow window() const override;
     bool advance(std::uint64_t keepFrom) override;
-    [[nodiscard]] bool readError() const { return readError_; }
+    // The error of a read that failed (0 when none did): what was read before it was searched.
+    [[nodiscard]] int readError() const { return readErrno_; }
 
 private:
     void append(std::size_t n);
@@ -47,7 +48,7 @@ private:
     bool first_ = true;
     std::uint64_t raw_ = 0; // bytes read from the file so far
     std::uint64_t limit_ = UINT64_MAX;
-    bool readError_ = false;
+    int readErrno_ = 0;
 };
 
 } // namespace qv::regex

@@ -22,19 +22,18 @@ LineSearch::~LineSearch()
 bool LineSearch::open(const std::string& path)
 {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd)
         return false;
-    adopt(fd, {}, false);
+    adopt(std::move(fd), {}, false);
     return true;
 }
 
 void LineSearch::start(int fd, std::size_t filled, bool atEof)
 {
     fd_ = fd;
-    ownsFd_ = true;
     eof_ = atEof;
-    readError_ = false;
+    readErrno_ = 0;
     stopped_ = false;
     lineNo_ = 1;
     matches_ = 0;
@@ -49,27 +48,30 @@ void LineSearch::start(int fd, std::size_t filled, bool atEof)
     matcher_.restart();
 }
 
-void LineSearch::adopt(int fd, std::string_view firstBytes, bool atEof)
+void LineSearch::adopt(platform::UniqueFd fd, std::string_view firstBytes, bool atEof)
 {
     close();
-    start(fd, firstBytes.size(), atEof);
+    owned_ = std::move(fd);
+    start(owned_.get(), firstBytes.size(), atEof);
     while (buf_.size() < end_)
         buf_.resize(buf_.size() * 2);
     if (!firstBytes.empty())
         std::memcpy(buf_.data(), firstBytes.data(), firstBytes.size());
 }
 
-void LineSearch::adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
+void LineSearch::adoptBuffer(platform::UniqueFd fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof)
 {
     close();
+    owned_ = std::move(fd);
     buf_.swap(buffer);
-    start(fd, filled, atEof);
+    start(owned_.get(), filled, atEof);
 }
 
-void LineSearch::adoptUtf16(int fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order)
+void LineSearch::adoptUtf16(platform::UniqueFd fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order)
 {
     close();
-    start(fd, 0, false);
+    owned_ = std::move(fd);
+    start(owned_.get(), 0, false);
     readPos_ = firstBytes.size();
     decoder_.emplace(order);
     decoded_.resize(platform::Utf16Decoder::MaxOutput(firstBytes.size()));
@@ -84,7 +86,6 @@ void LineSearch::searchRange(int fd, std::uint64_t begin, std::uint64_t end)
 {
     close();
     start(fd, 0, begin >= end);
-    ownsFd_ = false;
     bufBase_ = readPos_ = produced_ = begin;
     readEnd_ = end;
 }
@@ -99,8 +100,7 @@ void LineSearch::searchMemory(const std::uint8_t* data, std::size_t size, std::u
 
 std::uint64_t LineSearch::close()
 {
-    if (fd_ >= 0 && ownsFd_)
-        ::close(fd_);
+    owned_.reset();
     fd_ = -1;
     memory_ = nullptr;
     eof_ = true;
@@ -132,7 +132,7 @@ std::size_t LineSearch::readInto(std::size_t at)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            readError_ = true;
+            readErrno_ = errno;
         eof_ = true;
         return 0;
     }
@@ -165,7 +165,7 @@ std::size_t LineSearch::readDecoded(std::size_t at)
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
-                readError_ = true;
+                readErrno_ = errno;
                 n = 0;
             }
         }

@@ -2,6 +2,7 @@
 
 #include "Automata.h"
 #include "LineMatcher.h"
+#include "platform/UniqueFd.h"
 #include "platform/Utf16Decoder.h"
 
 #include <cstdint>
@@ -45,16 +46,16 @@ public:
     void setListing(bool listing) { listing_ = listing; }
 
     bool open(const std::string& path);
-    // Takes over an open descriptor whose first bytes have been read already (-1 with atEof for
-    // a text held in memory).
-    void adopt(int fd, std::string_view firstBytes, bool atEof);
+    // Takes over an open descriptor whose first bytes have been read already (none with atEof
+    // for a text held in memory).
+    void adopt(platform::UniqueFd fd, std::string_view firstBytes, bool atEof);
     // Takes over an open descriptor and the buffer holding its first `filled` bytes; the caller
     // gets this search's previous buffer back in exchange.
-    void adoptBuffer(int fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
+    void adoptBuffer(platform::UniqueFd fd, std::vector<std::uint8_t>& buffer, std::size_t filled, bool atEof);
     // Takes over a UTF-16 file (in this byte order, with its byte-order mark) whose first bytes
     // have been read already: it is searched as its UTF-8 text, and line numbers, offsets and
     // listed lines are those of that text.
-    void adoptUtf16(int fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order);
+    void adoptUtf16(platform::UniqueFd fd, std::string_view firstBytes, bool atEof, platform::ByteOrder order);
     // Searches bytes [begin, end) of a file through a descriptor that stays the caller's. `begin`
     // starts a line; the stretch ends a line or the file.
     void searchRange(int fd, std::uint64_t begin, std::uint64_t end);
@@ -73,7 +74,8 @@ public:
     [[nodiscard]] std::uint64_t lineOffset() const { return lineOffset_; }
     // Ends the search and closes the file; returns the number of matching lines found.
     std::uint64_t close();
-    [[nodiscard]] bool readError() const { return readError_; }
+    // The error of a read that failed (0 when none did): what was read before it was searched.
+    [[nodiscard]] int readError() const { return readErrno_; }
     // A stop request ended the search early: its count is not the file's.
     [[nodiscard]] bool stopped() const { return stopped_; }
 
@@ -94,8 +96,8 @@ private:
     std::unique_ptr<Automata> ownAutomata_;
     LineMatcher matcher_;
     LineSearchLimits limits_;
-    int fd_ = -1;
-    bool ownsFd_ = true;
+    platform::UniqueFd owned_; // the descriptor taken over, if any
+    int fd_ = -1; // the descriptor read: owned_'s or the caller's
     bool listing_ = false;
     std::vector<std::uint8_t> buf_;
     const std::uint8_t* memory_ = nullptr; // the bytes searched in place, instead of buf_
@@ -110,7 +112,7 @@ private:
     std::size_t decodedAt_ = 0;
     bool decodedAll_ = false;
     bool eof_ = true;
-    bool readError_ = false;
+    int readErrno_ = 0;
     bool stopped_ = false;
     std::uint64_t lineNo_ = 1; // number of the line that starts at begin_
     std::uint64_t matches_ = 0;

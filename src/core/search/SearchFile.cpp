@@ -141,9 +141,9 @@ void SearchFile::StartLineSearch(regex::LineSearch& search, bool listing)
 {
     search.setListing(listing);
     if (const auto order = platform::Utf16Mark(first_))
-        search.adoptUtf16(fd_.release(), first_, eof_, *order);
+        search.adoptUtf16(std::move(fd_), first_, eof_, *order);
     else
-        search.adoptBuffer(fd_.release(), *block_, first_.size(), eof_);
+        search.adoptBuffer(std::move(fd_), *block_, first_.size(), eof_);
     first_ = {};
     search.limitTo(readLimit_);
 }

@@ -30,9 +30,9 @@ inline constexpr std::size_t kClassifyBytes = 2000;
 // is not the file's count.
 struct CountResult {
     std::uint64_t count = 0;
-    bool readError = false;
+    int readError = 0; // the error of a read that failed
     bool stopped = false;
-    [[nodiscard]] bool complete() const { return !readError && !stopped; }
+    [[nodiscard]] bool complete() const { return readError == 0 && !stopped; }
 };
 
 // One file being searched: opened once, read-only, its size and date taken from the open file and

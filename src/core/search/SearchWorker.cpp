@@ -28,7 +28,7 @@ public:
     std::vector<std::uint64_t> bounds; // stretch k is [bounds[k], bounds[k + 1])
     std::atomic<std::size_t> remaining{0};
     std::atomic<std::uint64_t> count{0};
-    std::atomic<bool> failed{false};
+    std::atomic<int> readError{0}; // of the first stretch whose read failed
     std::atomic<bool> stopped{false};
 };
 
@@ -219,8 +219,7 @@ void SearchWorker::searchFile(FileJob job)
     }
     const CountResult r =
         type == FileType::Binary ? file->CountBinary(automata_, setup.maxMatchLen, binary_) : file->CountText(lineSearch_);
-    // A file whose content cannot be read counts as having no matches.
-    finish(found, r.readError ? 0 : r.count, !r.stopped);
+    finish(found, r.count, !r.stopped, r.readError);
 }
 
 CountResult SearchWorker::countRange(int fd, std::uint64_t begin, std::uint64_t end)
@@ -278,9 +277,18 @@ void SearchWorker::countBig(FoundFile found, SearchFile& file)
         countStretch(StretchTask{count, k});
 }
 
-void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete)
+void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete, int readError)
 {
     FileOutcome out;
+    if (readError != 0 && complete && !shared_.stop.stop_requested()) {
+        // Part of the file went unsearched, so its count is not the file's.
+        if (shared_.setup.unreadable) {
+            const FileJob& job = found.job;
+            shared_.setup.unreadable(job.path.empty() ? job.folder->path + job.name : job.path, readError);
+        }
+        count = 0;
+        found.changeStamp = -1;
+    }
     if (complete && !shared_.stop.stop_requested()) {
         out.searched = true;
         if (found.changeStamp >= 0)
@@ -326,8 +334,10 @@ void SearchWorker::countStretch(const StretchTask& task)
     StretchCount& c = *task.count;
     if (!shared_.stop.stop_requested()) {
         const CountResult r = countStretchOf(c.fd.get(), c.bounds[task.index], c.bounds[task.index + 1]);
-        if (r.readError)
-            c.failed = true;
+        if (r.readError != 0) {
+            int none = 0;
+            c.readError.compare_exchange_strong(none, r.readError);
+        }
         if (r.stopped)
             c.stopped = true;
         c.count += r.count;
@@ -335,7 +345,7 @@ void SearchWorker::countStretch(const StretchTask& task)
         c.stopped = true;
     }
     if (--c.remaining == 0)
-        finish(c.found, c.failed ? 0 : c.count.load(), !c.stopped);
+        finish(c.found, c.count.load(), !c.stopped, c.readError.load());
 }
 
 } // namespace qv

@@ -96,7 +96,8 @@ private:
     // Outcomes wait here until the work taken at once is done, then go to the delivery together.
     void done(std::uint64_t seq, FileOutcome outcome);
     void handOver();
-    void finish(FoundFile& found, std::uint64_t count, bool complete);
+    // Hands on a file's outcome; a read that failed part way is told, and the file not listed.
+    void finish(FoundFile& found, std::uint64_t count, bool complete, int readError = 0);
     void countBig(FoundFile found, SearchFile& file);
     CountResult countStretchOf(int fd, std::uint64_t begin, std::uint64_t end);
     CountResult countRange(int fd, std::uint64_t begin, std::uint64_t end);

@@ -1,6 +1,7 @@
 #include "DirListing.h"
 
 #include "platform/NameOrder.h"
+#include "platform/UniqueDir.h"
 #include "platform/Utf8.h"
 #include "widgets/Text.h"
 
@@ -12,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace qv {
@@ -39,16 +39,15 @@ QString maskOf(const std::string& name)
 std::vector<std::pair<QString, QString>> filesOf(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* d = folder.empty() ? nullptr : ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
+    if (const platform::UniqueDir d = folder.empty() ? platform::UniqueDir() : platform::UniqueDir(folder)) {
+        while (const dirent* e = d.next()) {
             const std::string name = e->d_name;
             if (name.empty() || name.front() == '.')
                 continue;
             struct stat st { };
-            if (::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            if (::fstatat(d.fd(), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
                 names.push_back(name);
         }
-        ::closedir(d);
     }
     platform::NameOrder::System().sort(names, [](const std::string& n) -> std::string_view { return n; });
     std::vector<std::pair<QString, QString>> list;

@@ -2,14 +2,15 @@
 
 #include "platform/FileKind.h"
 #include "platform/NameOrder.h"
+#include "platform/UniqueDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
 
 #include <algorithm>
-#include <cstdio>
-#include <dirent.h>
+#include <fstream>
+#include <sstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,22 +42,21 @@ namespace {
 std::vector<std::string> subfolders(const std::string& path)
 {
     std::vector<std::string> names;
-    DIR* d = ::opendir(path.c_str());
-    if (d == nullptr)
+    const platform::UniqueDir d(path);
+    if (!d)
         return names;
-    while (const dirent* e = ::readdir(d)) {
+    while (const dirent* e = d.next()) {
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
         bool dir = e->d_type == DT_DIR;
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
             struct stat st { };
-            dir = ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            dir = ::fstatat(d.fd(), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (dir)
             names.push_back(name);
     }
-    ::closedir(d);
     platform::NameOrder::System().sort(names, [](const std::string& n) -> std::string_view { return n; });
     return names;
 }
@@ -65,20 +65,19 @@ std::vector<std::string> subfolders(const std::string& path)
 std::vector<std::string> mountPoints()
 {
     std::vector<std::string> points;
-    FILE* f = std::fopen("/proc/self/mounts", "r");
-    if (f == nullptr)
-        return points;
-    char line[4096];
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        char device[1024], where[2048];
-        if (std::sscanf(line, "%1023s %2047s", device, where) != 2)
+    std::ifstream mounts("/proc/self/mounts");
+    std::string line;
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string device, w;
+        if (!(fields >> device >> w))
             continue;
-        std::string w = where;
         // Blanks and the like come octal-escaped ("\040").
         std::string decoded;
+        const auto octal = [](char c) { return c >= '0' && c <= '7'; };
         for (std::size_t i = 0; i < w.size(); ++i) {
-            if (w[i] == '\\' && i + 3 < w.size()) {
-                decoded += static_cast<char>(std::stoi(w.substr(i + 1, 3), nullptr, 8));
+            if (w[i] == '\\' && i + 3 < w.size() && octal(w[i + 1]) && octal(w[i + 2]) && octal(w[i + 3])) {
+                decoded += static_cast<char>((w[i + 1] - '0') * 64 + (w[i + 2] - '0') * 8 + (w[i + 3] - '0'));
                 i += 3;
             } else {
                 decoded += w[i];
@@ -87,7 +86,6 @@ std::vector<std::string> mountPoints()
         if (decoded.rfind("/media/", 0) == 0 || decoded.rfind("/mnt/", 0) == 0)
             points.push_back(decoded + "/");
     }
-    std::fclose(f);
     std::sort(points.begin(), points.end());
     points.erase(std::unique(points.begin(), points.end()), points.end());
     return points;

@@ -24,7 +24,7 @@ std::vector<int> lines(std::string_view pattern, std::string_view text, bool cas
 {
     qv::regex::LineSearch s(qvtest::Compile(pattern, caseSensitive));
     s.setListing(true);
-    s.adopt(-1, text, true);
+    s.adopt({}, text, true);
     std::vector<int> out;
     while (s.next())
         out.push_back(static_cast<int>(s.lineNumber()));

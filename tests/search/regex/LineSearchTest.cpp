@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -98,9 +99,9 @@ TEST(LineSearch, AFileUnreadableMidwayIsAReadError)
     const int fd = ::open(dir.path().c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     qv::regex::LineSearch search(Compile("x"));
-    search.adopt(fd, "x\n", false);
+    search.adopt(qv::platform::UniqueFd(fd), "x\n", false);
     while (search.next()) { }
-    EXPECT_TRUE(search.readError());
+    EXPECT_EQ(search.readError(), EISDIR);
     search.close();
 }
 
@@ -189,7 +190,7 @@ TEST(LineSearch, Utf16FilesAreSearchedAsTheirUtf8Text)
     const auto regex = Compile("\xC3\xA9-x", false);
     qv::regex::LineSearch plain(regex);
     plain.setListing(true);
-    plain.adopt(-1, text, true);
+    plain.adopt({}, text, true);
     const std::vector<Listed> expected = listAll(plain);
     ASSERT_EQ(expected.size(), 5U);
 
@@ -203,8 +204,8 @@ TEST(LineSearch, Utf16FilesAreSearchedAsTheirUtf8Text)
                 SCOPED_TRACE("limit " + std::to_string(limits.maxCapacity) + " first " + std::to_string(first));
                 qv::regex::LineSearch search(regex, limits);
                 search.setListing(true);
-                search.adoptUtf16(::open(path.c_str(), O_RDONLY | O_CLOEXEC), std::string_view(bytes).substr(0, first),
-                                  first == bytes.size(), order);
+                search.adoptUtf16(qv::platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
+                                  std::string_view(bytes).substr(0, first), first == bytes.size(), order);
                 const std::vector<Listed> got = listAll(search);
                 ASSERT_EQ(got.size(), expected.size());
                 for (std::size_t k = 0; k < got.size(); ++k) {
@@ -226,7 +227,7 @@ TEST(LineSearch, AStopRequestEndsAUtf16SearchToo)
     qv::regex::Automata automata(Compile("needle"), stop.get_token());
     qv::regex::LineSearch search(automata);
     stop.request_stop();
-    search.adoptUtf16(::open(path.c_str(), O_RDONLY | O_CLOEXEC), {}, false, qv::platform::ByteOrder::LittleEndian);
+    search.adoptUtf16(qv::platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), {}, false, qv::platform::ByteOrder::LittleEndian);
     while (search.next()) { }
     EXPECT_EQ(search.close(), 0U);
     EXPECT_TRUE(search.stopped());
