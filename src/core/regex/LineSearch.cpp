@@ -90,19 +90,10 @@ void LineSearch::searchRange(int fd, std::uint64_t begin, std::uint64_t end)
     readEnd_ = end;
 }
 
-void LineSearch::searchMemory(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
-{
-    close();
-    start(-1, size, true);
-    memory_ = data;
-    bufBase_ = offset;
-}
-
 std::uint64_t LineSearch::close()
 {
     owned_.reset();
     fd_ = -1;
-    memory_ = nullptr;
     eof_ = true;
     begin_ = end_ = 0;
     return matches_;
@@ -319,7 +310,7 @@ bool LineSearch::longLine()
 
 bool LineSearch::next()
 {
-    if (stopped_ || (fd_ < 0 && memory_ == nullptr && begin_ == end_))
+    if (stopped_ || (fd_ < 0 && begin_ == end_))
         return false;
     for (;;) {
         if (scanRegion())

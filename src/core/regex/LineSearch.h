@@ -59,9 +59,6 @@ public:
     // Searches bytes [begin, end) of a file through a descriptor that stays the caller's. `begin`
     // starts a line; the stretch ends a line or the file.
     void searchRange(int fd, std::uint64_t begin, std::uint64_t end);
-    // Searches bytes held in memory where they are (a mapped file), without copying them;
-    // `offset` is where they start in the file. They must stay until the search is closed.
-    void searchMemory(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
 
     // Reads no further than this offset of the file.
     void limitTo(std::uint64_t end) { readEnd_ = std::min(readEnd_, end); }
@@ -91,7 +88,7 @@ private:
     // Hands on decoded text that waits, as much as fits at `at`.
     std::size_t deliverDecoded(std::size_t at);
     [[nodiscard]] std::uint64_t offsetOf(const std::uint8_t* p) const;
-    [[nodiscard]] const std::uint8_t* base() const { return memory_ != nullptr ? memory_ : buf_.data(); }
+    [[nodiscard]] const std::uint8_t* base() const { return buf_.data(); }
 
     std::unique_ptr<Automata> ownAutomata_;
     LineMatcher matcher_;
@@ -100,7 +97,6 @@ private:
     int fd_ = -1; // the descriptor read: owned_'s or the caller's
     bool listing_ = false;
     std::vector<std::uint8_t> buf_;
-    const std::uint8_t* memory_ = nullptr; // the bytes searched in place, instead of buf_
     std::size_t begin_ = 0, end_ = 0;
     std::uint64_t bufBase_ = 0; // file offset of buf_[0]
     std::uint64_t readPos_ = 0; // file offset of the next read

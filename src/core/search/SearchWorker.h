@@ -4,7 +4,6 @@
 #include "SearchFile.h"
 #include "SearchRun.h"
 #include "WorkQueue.h"
-#include "platform/MappedFile.h"
 #include "regex/Automata.h"
 #include "regex/LineSearch.h"
 
@@ -80,8 +79,8 @@ public:
     // Takes work until the queue closes.
     void serve(WorkQueue& queue);
 
-    // Text files from this size on are counted in stretches of about kStretchBytes, mapped, by
-    // every searcher of the run.
+    // Text files from this size on are counted in stretches of about kStretchBytes by every
+    // searcher of the run.
     static constexpr std::uint64_t kMapBytes = std::uint64_t{32} << 20;
     static constexpr std::uint64_t kStretchBytes = std::uint64_t{32} << 20;
     // A searcher tells what it is searching at most this often (and always for a big file): a
@@ -99,10 +98,7 @@ private:
     // Hands on a file's outcome; a read that failed part way is told, and the file not listed.
     void finish(FoundFile& found, std::uint64_t count, bool complete, int readError = 0);
     void countBig(FoundFile found, SearchFile& file);
-    CountResult countStretchOf(int fd, std::uint64_t begin, std::uint64_t end);
     CountResult countRange(int fd, std::uint64_t begin, std::uint64_t end);
-    // Nothing when the file lost mapped bytes while they were read.
-    std::optional<CountResult> countMapped(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
 
     void progress(const std::function<const std::string&()>& path, std::uint64_t size);
 
