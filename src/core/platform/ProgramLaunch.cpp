@@ -1,5 +1,6 @@
 #include "ProgramLaunch.h"
 
+#include "PathParts.h"
 #include "UniqueFd.h"
 
 #include <cctype>
@@ -22,12 +23,6 @@ namespace {
 
 constexpr std::size_t kReasonBytes = 4096; // the end of the output a reason is taken from
 constexpr std::size_t kReasonChars = 300;
-
-std::string baseName(const std::string& program)
-{
-    const auto slash = program.rfind('/');
-    return slash == std::string::npos ? program : program.substr(slash + 1);
-}
 
 // The spawned program starts with every signal at its default and none blocked, whatever this
 // program ignores or blocks (a run's threads block some), and in a session of its own.
@@ -146,7 +141,7 @@ std::optional<std::string> LaunchProgram(const std::vector<std::string>& argv, s
 {
     if (argv.empty() || argv.front().empty())
         return std::string("no program to start");
-    const std::string program = baseName(argv.front());
+    const std::string program = FileNameOf(argv.front());
     UniqueFd output = outputFile();
     const auto [pid, error] = spawn(argv, output.get(), output.get());
     if (error != 0)

@@ -1,12 +1,9 @@
 #include "WildcardMatch.h"
 
+#include "AsciiCase.h"
+
 namespace qv::platform {
 namespace {
-
-char fold(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // Iterative glob with single-star backtracking: linear in practice, never exponential.
 bool glob(std::string_view mask, std::string_view name)
@@ -14,7 +11,7 @@ bool glob(std::string_view mask, std::string_view name)
     std::size_t m = 0, n = 0;
     std::size_t starMask = std::string_view::npos, starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && fold(mask[m]) == fold(name[n])))) {
+        if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && AsciiUpper(mask[m]) == AsciiUpper(name[n])))) {
             ++m;
             ++n;
         } else if (m < mask.size() && mask[m] == '*') {

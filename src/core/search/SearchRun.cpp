@@ -5,6 +5,7 @@
 #include "SearchWorker.h"
 #include "TreeWalker.h"
 #include "WorkQueue.h"
+#include "platform/PathParts.h"
 #include "platform/TempBase.h"
 
 #include <algorithm>
@@ -24,18 +25,6 @@ constexpr std::uint64_t kNumberedAhead = 16384;
 constexpr std::size_t kBatchFiles = 64;
 constexpr std::size_t kRunFiles = 32;
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A folder of its own in the private temporary folder for each archive, named like the archive
 // inside a numbered folder: two archives of the same name never share one. Returns the
 // archive's folder (ending in "/") and the numbered one (what is deleted later).
@@ -49,7 +38,7 @@ std::optional<std::pair<std::string, std::string>> makeExtractionFolder(const st
                 continue;
             return std::nullopt;
         }
-        const std::string inner = outer + "/" + fileNameOf(archive);
+        const std::string inner = outer + "/" + platform::FileNameOf(archive);
         if (::mkdir(inner.c_str(), 0700) != 0) {
             ::rmdir(outer.c_str());
             return std::nullopt;
@@ -192,7 +181,8 @@ void SearchRun::run()
     };
     if (request.SearchListed) {
         for (const FileRow& row : setup_.listedRows)
-            walker.walk(row.extractedCopy.empty() ? row.folder : folderOf(row.extractedCopy), fileNameOf(row.name), request.InclSub);
+            walker.walk(row.extractedCopy.empty() ? row.folder : platform::FolderOf(row.extractedCopy), platform::FileNameOf(row.name),
+                        request.InclSub);
     } else {
         for (const std::string& folder : setup_.targets.folders)
             for (const std::string& mask : masks)

@@ -1,6 +1,8 @@
 #include "SearchWorker.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/FileKind.h"
+#include "platform/PathParts.h"
 
 #include <atomic>
 #include <cerrno>
@@ -35,27 +37,9 @@ namespace {
 
 std::string upperExtension(const std::string& path)
 {
-    const auto slash = path.rfind('/');
-    const auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = path.substr(dot);
-    for (char& c : ext)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return ext;
-}
-
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = platform::FileNameOf(path);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : platform::AsciiUpper(std::string_view(name).substr(dot));
 }
 
 // Where the first line starting at or after `from` begins (the size when none does).
@@ -286,8 +270,8 @@ void SearchWorker::finish(FoundFile& found, std::uint64_t count, bool complete, 
             // A member is named by its path inside the archive: two of one name in different
             // folders of it stay apart.
             const bool member = job.archive && path.starts_with(job.archive->folder);
-            row.name = member ? path.substr(job.archive->folder.size()) : fileNameOf(path);
-            row.folder = member ? job.archive->path : folderOf(path);
+            row.name = member ? path.substr(job.archive->folder.size()) : platform::FileNameOf(path);
+            row.folder = member ? job.archive->path : platform::FolderOf(path);
             row.matches = count;
             row.type = found.type;
             row.size = found.size;

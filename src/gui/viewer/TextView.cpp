@@ -1,5 +1,7 @@
 #include "TextView.h"
 
+#include "platform/Utf8.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -24,22 +26,12 @@ bool isContinuation(unsigned char b)
 // as themselves, one by one.
 char32_t decodeUtf8(const unsigned char* p, std::size_t left, int* len)
 {
-    const unsigned char b = p[0];
-    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (n == 0 || static_cast<std::size_t>(n) > left) {
-        *len = 1;
-        return b;
+    if (const auto c = platform::DecodeUtf8(std::string_view(reinterpret_cast<const char*>(p), left))) {
+        *len = static_cast<int>(c->length);
+        return c->code;
     }
-    char32_t c = n == 1 ? b : (b & (0x7F >> n));
-    for (int i = 1; i < n; ++i) {
-        if (!isContinuation(p[i])) {
-            *len = 1;
-            return b;
-        }
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    *len = n;
-    return c;
+    *len = 1;
+    return p[0];
 }
 
 } // namespace

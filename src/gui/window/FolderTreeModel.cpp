@@ -2,10 +2,11 @@
 
 #include "platform/FileKind.h"
 #include "platform/NameOrder.h"
+#include "platform/PathParts.h"
 #include "platform/UniqueDir.h"
+#include "widgets/Text.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileIconProvider>
 
 #include <algorithm>
@@ -94,7 +95,7 @@ std::vector<std::string> mountPoints()
 std::string homeFolder()
 {
     QString home = QDir::homePath();
-    std::string h = QFile::encodeName(home).toStdString();
+    std::string h = ToBytes(home);
     if (h.empty() || h.back() != '/')
         h += '/';
     return h;
@@ -134,7 +135,7 @@ void FolderTreeModel::build()
     desktop->add(QStringLiteral("Home"), homeFolder());
     desktop->add(QStringLiteral("File System"), "/");
     for (const std::string& m : mountPoints())
-        desktop->add(QFile::decodeName(m.substr(0, m.size() - 1).c_str()).section(QLatin1Char('/'), -1), m);
+        desktop->add(ToQString(platform::FileNameOf(std::string_view(m).substr(0, m.size() - 1))), m);
 }
 
 void FolderTreeModel::reload()
@@ -190,7 +191,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const
                                : (n->path == "/" ? icons.icon(QFileIconProvider::Drive) : icons.icon(QFileIconProvider::Folder));
     }
     if (role == Qt::ToolTipRole && !n->path.empty())
-        return QFile::decodeName(n->path.c_str());
+        return ToQString(n->path);
     return {};
 }
 
@@ -211,7 +212,7 @@ void FolderTreeModel::load(Node* node) const
         return;
     node->loaded = true;
     for (const std::string& name : subfolders(node->path))
-        node->add(QFile::decodeName(name.c_str()), node->path + name + "/");
+        node->add(ToQString(name), node->path + name + "/");
 }
 
 void FolderTreeModel::fetchMore(const QModelIndex& parent)
@@ -228,7 +229,7 @@ void FolderTreeModel::fetchMore(const QModelIndex& parent)
     }
     beginInsertRows(parent, 0, static_cast<int>(names.size()) - 1);
     for (const std::string& name : names)
-        n->add(QFile::decodeName(name.c_str()), n->path + name + "/");
+        n->add(ToQString(name), n->path + name + "/");
     endInsertRows();
 }
 

@@ -6,6 +6,7 @@
 #include "dialogs/PreferencesDialog.h"
 #include "dialogs/SearchesDialog.h"
 #include "platform/FileKind.h"
+#include "platform/PathParts.h"
 #include "search/DateTimeFormat.h"
 #include "store/PreferenceSet.h"
 #include "widgets/HintSwitch.h"
@@ -115,7 +116,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         if (platform::KindOf(arg) == platform::FileKind::Directory)
             Dir1->selectPath(arg);
         else
-            Dir1->selectPath(arg.substr(0, arg.rfind('/') + 1));
+            Dir1->selectPath(platform::FolderOf(arg));
     } else {
         Dir1->selectPath("/");
     }
