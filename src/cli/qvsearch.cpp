@@ -5,14 +5,17 @@
 #include "search/SearchRun.h"
 #include "platform/EndRequests.h"
 #include "platform/FileKind.h"
+#include "platform/PathParts.h"
 #include "platform/RegistryHive.h"
 #include "platform/TempBase.h"
-#include "ExportModule.h"
+#include "reports/ExportModule.h"
 #include "store/PreferenceSet.h"
 #include "platform/SystemLocale.h"
 
 #include <dlfcn.h>
 #include <getopt.h>
+#include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -399,22 +402,23 @@ bool exportReport(const Options& o, const Settings& s, const qv::RequestVerdict&
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string(".");
-    dir = dir.substr(0, dir.rfind('/') + 1);
+    dir = qv::platform::FolderOf(dir);
     void* module = nullptr;
     std::string problem;
-    for (const std::string& candidate : {dir + qv::cli::kExportModule, dir + "../lib/quorvane/" + qv::cli::kExportModule}) {
+    for (const std::string& candidate : {dir + qv::reports::kExportModule, dir + "../lib/quorvane/" + qv::reports::kExportModule}) {
         // Kept loaded to the end: Qt does not unload cleanly.
         if ((module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr)
             break;
         if (problem.empty())
             problem = ::dlerror();
     }
-    const auto run = module != nullptr ? reinterpret_cast<qv::cli::ExportFunction>(::dlsym(module, qv::cli::kExportSymbol)) : nullptr;
+    const auto run =
+        module != nullptr ? reinterpret_cast<qv::reports::ExportFunction>(::dlsym(module, qv::reports::kExportSymbol)) : nullptr;
     if (run == nullptr) {
         std::fprintf(stderr, "qvsearch: cannot load the report export (%s)\n", problem.empty() ? "no entry point" : problem.c_str());
         return false;
     }
-    qv::cli::ExportJob job;
+    qv::reports::ExportJob job;
     job.rows = &rows;
     job.searchText = o.request.SearchText;
     job.pattern = verdict.pattern;

@@ -8,7 +8,7 @@
 
 // qvsearch's report export lives in a module of its own, loaded only for --export: measuring the
 // print font needs Qt's GUI library, and loading that at every start would slow every search.
-namespace qv::cli {
+namespace qv::reports {
 
 struct ExportJob {
     const std::vector<FileRow>* rows = nullptr; // in the order found
@@ -35,4 +35,4 @@ using ExportFunction = bool (*)(const ExportJob* job, std::string* failure);
 inline constexpr const char* kExportModule = "qvsearch-export.so";
 inline constexpr const char* kExportSymbol = "qvsearchExportReport";
 
-} // namespace qv::cli
+} // namespace qv::reports

@@ -1,24 +1,25 @@
 // The module qvsearch loads for --export: the same report code and text export as the window's.
-#include "ExportModule.h"
+#include "reports/ExportModule.h"
 
-#include "search/MatchListing.h"
-#include "search/DateTimeFormat.h"
 #include "print/ReportFont.h"
 #include "reports/ReportLayouts.h"
 #include "reports/TextExport.h"
+#include "search/DateTimeFormat.h"
+#include "search/MatchListing.h"
+#include "widgets/Text.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
 
-extern "C" __attribute__((visibility("default"))) bool qvsearchExportReport(const qv::cli::ExportJob* job, std::string* failure)
+extern "C" __attribute__((visibility("default"))) bool qvsearchExportReport(const qv::reports::ExportJob* job, std::string* failure)
 {
     // The print font's metrics wrap the fixed-width fields; no display is needed for them.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own notices (a missing runtime folder and the like) are not the user's business here.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtFatalMsg || type == QtCriticalMsg)
-            std::fprintf(stderr, "qvsearch: %s\n", message.toLocal8Bit().constData());
+            std::fprintf(stderr, "qvsearch: %s\n", qv::ToBytes(message).c_str());
     });
     static int argc = 1;
     static char name[] = "qvsearch";
