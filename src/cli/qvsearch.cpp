@@ -136,22 +136,52 @@ void tryHelp()
     std::fprintf(stderr, "%sTry 'qvsearch --help' for more information.\n", kUsage);
 }
 
-// Standard output through stdio's buffer. A write that fails ends the output for good: a reader
-// that went away (a closed pipe) is nothing to tell; any other failure is told once.
+// Standard output, buffered. A write that fails ends the output for good: a reader that went
+// away (a closed pipe) is nothing to tell; any other failure is told once. A reader that stops
+// reading never keeps the program from ending when it is asked to: into a pipe, only what the
+// pipe has room for is written, with a look at the end requests while it has none.
 class Output {
 public:
+    Output()
+    {
+        struct stat st { };
+        pipe_ = ::fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+    }
+
     bool write(std::string_view bytes)
     {
-        if (!failed_)
-            std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        return check();
+        if (failed_)
+            return false;
+        buffer_.append(bytes);
+        return buffer_.size() < kBufferBytes || flush();
     }
 
     bool flush()
     {
-        if (!failed_)
-            std::fflush(stdout);
-        return check();
+        std::size_t done = 0;
+        while (!failed_ && done < buffer_.size()) {
+            if (qv::platform::EndRequests::Received() != 0) {
+                gone(EPIPE); // ending: what is left is not worth waiting for
+                break;
+            }
+            std::size_t chunk = buffer_.size() - done;
+            if (pipe_) {
+                pollfd ready{STDOUT_FILENO, POLLOUT, 0};
+                const int r = ::poll(&ready, 1, kEndLookMs);
+                if (r == 0 || (r < 0 && errno == EINTR))
+                    continue;
+                chunk = std::min<std::size_t>(chunk, PIPE_BUF); // fits the room poll saw
+            }
+            const ssize_t n = ::write(STDOUT_FILENO, buffer_.data() + done, chunk);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n < 0)
+                gone(errno);
+            else
+                done += static_cast<std::size_t>(n);
+        }
+        buffer_.clear();
+        return !failed_;
     }
 
     [[nodiscard]] bool failed() const { return failed_; }
@@ -159,17 +189,19 @@ public:
     [[nodiscard]] bool writeFailed() const { return failed_ && error_ != EPIPE; }
 
 private:
-    bool check()
+    static constexpr std::size_t kBufferBytes = 64 << 10;
+    static constexpr int kEndLookMs = 100;
+
+    void gone(int error)
     {
-        if (failed_ || !std::ferror(stdout))
-            return !failed_;
-        error_ = errno;
+        error_ = error;
         failed_ = true;
         if (error_ != EPIPE)
             std::fprintf(stderr, "qvsearch: write error: %s\n", std::strerror(error_));
-        return false;
     }
 
+    bool pipe_ = false;
+    std::string buffer_;
     // Read by the run's threads, which tell nothing more once the output is gone.
     std::atomic<bool> failed_{false};
     int error_ = 0;

@@ -12,7 +12,7 @@ namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // What the signal handler may touch: async-signal-safe things only.
-int gPipe[2] = {-1, -1};
+std::atomic<int> gWriteEnd{-1}; // of the pipe the watcher reads
 std::atomic<int> gReceived{0};
 struct sigaction gFormer[std::size(kSignals)];
 
@@ -31,7 +31,7 @@ extern "C" void onEndSignal(int signal)
     int none = 0;
     if (gReceived.compare_exchange_strong(none, signal)) {
         const auto byte = static_cast<unsigned char>(signal);
-        [[maybe_unused]] const ssize_t n = ::write(gPipe[1], &byte, 1);
+        [[maybe_unused]] const ssize_t n = ::write(gWriteEnd.load(), &byte, 1);
         toDefault(); // a second request ends the program at once
     }
     errno = saved;
@@ -41,12 +41,16 @@ extern "C" void onEndSignal(int signal)
 
 EndRequests::EndRequests(std::function<void(int)> onSignal)
 {
-    if (::pipe2(gPipe, O_CLOEXEC) != 0)
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
         return; // no watching: the signals keep their sudden effect
-    watcher_ = std::thread([onSignal = std::move(onSignal)] {
+    readEnd_.reset(ends[0]);
+    writeEnd_.reset(ends[1]);
+    gWriteEnd = ends[1];
+    watcher_ = std::thread([onSignal = std::move(onSignal), readEnd = ends[0]] {
         for (;;) {
             unsigned char byte = 0;
-            const ssize_t n = ::read(gPipe[0], &byte, 1);
+            const ssize_t n = ::read(readEnd, &byte, 1);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0 || byte == 0)
@@ -71,11 +75,9 @@ EndRequests::~EndRequests()
         if (gReceived.load() == 0)
             ::sigaction(kSignals[i], &gFormer[i], nullptr);
     const unsigned char stop = 0;
-    [[maybe_unused]] const ssize_t n = ::write(gPipe[1], &stop, 1);
+    [[maybe_unused]] const ssize_t n = ::write(writeEnd_.get(), &stop, 1);
     watcher_.join();
-    ::close(gPipe[0]);
-    ::close(gPipe[1]);
-    gPipe[0] = gPipe[1] = -1;
+    gWriteEnd = -1;
 }
 
 int EndRequests::Received()

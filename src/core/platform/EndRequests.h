@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <functional>
 #include <thread>
 
@@ -23,6 +25,7 @@ public:
     [[noreturn]] static void EndAs(int signal);
 
 private:
+    UniqueFd readEnd_, writeEnd_; // the signal handler tells the watcher through this pipe
     std::thread watcher_;
 };
 
