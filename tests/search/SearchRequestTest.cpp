@@ -84,6 +84,9 @@ TEST(PreparePattern, EndOfLineLiteralEscapingAndWholeWords)
     EXPECT_EQ(qv::PreparePattern("a|b&^c|d$", false, true), "\\<a\\>|\\<b\\>&^c\\>|\\<d\\r\\n");
     EXPECT_EQ(qv::PreparePattern("a\\|b|[&|]", false, true), "\\<a\\|b\\>|\\<[&|]\\>");
     EXPECT_EQ(qv::PreparePattern("a|b", true, true), "\\<a\\|b\\>");
+    // Blanks around a piece stay outside its word edges; an escaped one is part of the word.
+    EXPECT_EQ(qv::PreparePattern("cat | dog& ^x", false, true), "\\<cat\\> | \\<dog\\>& \\<^x\\>");
+    EXPECT_EQ(qv::PreparePattern("a\\ ", false, true), "\\<a\\ \\>");
     // Backslashes are escaped first, so the ones added later are not doubled again.
     EXPECT_EQ(qv::PreparePattern("\\|&^$.*+-[]", true, false), "\\\\\\|\\&\\^\\$\\.\\*\\+\\-\\[\\]");
     // An escaped final $ is a dollar sign, not the line end.

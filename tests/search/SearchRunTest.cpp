@@ -217,6 +217,8 @@ TEST_F(SearchRunTest, WholeWordsHoldForEveryAlternativeAndConjunctAndAnchorsAreE
     };
     EXPECT_EQ(matching("cat|dog"), 3U); // not "catalog hotdog"
     EXPECT_EQ(matching("cat&dog"), 1U); // "the cat and the dog" only
+    EXPECT_EQ(matching("cat | dog"), 3U); // "cat " or " dog", each a whole word
+    EXPECT_EQ(matching("cat & the"), 1U);
     EXPECT_EQ(matching("^abc"), 1U); // "abc def", not "abcdef"
     EXPECT_EQ(matching("abc$"), 1U); // "def abc"
     EXPECT_EQ(matching("^abc$|^cat"), 2U); // "cat here", "cat hotdog"

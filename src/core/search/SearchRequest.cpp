@@ -1,5 +1,6 @@
 #include "SearchRequest.h"
 
+#include "platform/AsciiCase.h"
 #include "regex/Regex.h"
 
 #include <algorithm>
@@ -14,15 +15,6 @@ bool isBlankOrControl(char c)
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-std::string upper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::string trim(std::string_view s)
 {
     std::size_t b = 0, e = s.size();
@@ -33,31 +25,48 @@ std::string trim(std::string_view s)
     return std::string(s.substr(b, e - b));
 }
 
+// Whether the byte at i stands after a backslash that escapes it.
+bool isEscaped(std::string_view text, std::size_t i)
+{
+    std::size_t backslashes = 0;
+    while (i > backslashes && text[i - backslashes - 1] == '\\')
+        ++backslashes;
+    return backslashes % 2 == 1;
+}
+
 // A "$" that a backslash escapes stands for itself and is not the line end.
 bool endsWithLineEnd(std::string_view text)
 {
-    if (text.empty() || text.back() != '$')
-        return false;
-    std::size_t backslashes = 0;
-    for (std::size_t i = text.size() - 1; i-- > 0 && text[i] == '\\';)
-        ++backslashes;
-    return backslashes % 2 == 0;
+    return !text.empty() && text.back() == '$' && !isEscaped(text, text.size() - 1);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
 }
 
 // Each alternative and each conjunct made a whole word of its own; a "^" or "$" anchor is
-// already a word edge, so it gets none. "|" and "&" inside a byte class or after a backslash do
-// not separate.
+// already a word edge, so it gets none. Blanks around a piece ("cat | dog") stay outside its
+// word edges. "|" and "&" inside a byte class or after a backslash do not separate.
 std::string wholeWords(std::string_view pattern)
 {
     std::string out;
     std::size_t start = 0;
     const auto piece = [&](std::size_t end) {
         const std::string_view p = pattern.substr(start, end - start);
-        if (p.empty() || p.front() != '^')
+        std::size_t b = 0, e = p.size();
+        while (b < e && isBlank(p[b]))
+            ++b;
+        while (e > b && isBlank(p[e - 1]) && !isEscaped(p, e - 1))
+            --e;
+        const std::string_view word = p.substr(b, e - b);
+        out += p.substr(0, b);
+        if (b > 0 || word.empty() || word.front() != '^')
             out += "\\<";
-        out += p;
-        if (!endsWithLineEnd(p))
+        out += word;
+        if (e < p.size() || !endsWithLineEnd(word))
             out += "\\>";
+        out += p.substr(e);
     };
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
@@ -138,7 +147,7 @@ std::string PreparePattern(std::string_view searchText, bool literal, bool word)
 
 std::vector<std::string> SplitFileSpecs(std::string_view fileSpecs, bool searchZip)
 {
-    std::string text = upper(fileSpecs);
+    std::string text = platform::AsciiUpper(fileSpecs);
     if (searchZip && text.find("*.*") == std::string::npos && text.find("*.ZIP") == std::string::npos)
         text += ",*.ZIP";
     std::vector<std::string> masks;
