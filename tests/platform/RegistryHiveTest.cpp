@@ -160,6 +160,8 @@ TEST(RegistryHive, ADamagedOrEmptyStoreIsSetAsideAndAFreshOneUsed)
         qvtest::TempDir dir;
         const std::string path = dir.write("r.db", content);
         RegistryHive hive(path);
+        std::vector<std::string> told;
+        hive.onSetAside = [&told](const std::string& keptAs) { told.push_back(keptAs); };
         EXPECT_FALSE(hive.OpenKey("K", false));
         EXPECT_EQ(hive.OpenKey("K", true)->WriteInteger("V", 5), std::nullopt);
         EXPECT_EQ(hive.OpenKey("K", false)->ReadInteger("V"), 5);
@@ -169,7 +171,40 @@ TEST(RegistryHive, ADamagedOrEmptyStoreIsSetAsideAndAFreshOneUsed)
                 aside = e.path().string();
         ASSERT_FALSE(aside.empty()) << "kept aside for the user";
         EXPECT_EQ(qvtest::readFile(aside), content);
+        EXPECT_EQ(told, std::vector<std::string>{aside}); // once
     }
+}
+
+TEST(RegistryHive, AStoreNamedRelativelyIsToldByItsFullPath)
+{
+    qvtest::TempDir dir;
+    dir.write("r.db", "not a database");
+    const std::string here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    RegistryHive hive("r.db");
+    std::string keptAs;
+    hive.onSetAside = [&keptAs](const std::string& aside) { keptAs = aside; };
+    hive.OpenKey("K", true);
+    std::filesystem::current_path(here);
+    EXPECT_TRUE(keptAs.starts_with(dir.path() + "r.db.corrupt-")) << keptAs;
+}
+
+TEST(RegistryHive, ADamagedStoreThatCannotBeMovedIsToldOnceAndLeftAsItIs)
+{
+    qvtest::TempDir dir;
+    const std::string path = dir.write("r.db", "not a database");
+    ::chmod(dir.path().c_str(), 0555);
+    const int status = qvtest::asNobody([&] {
+        RegistryHive hive(path);
+        std::vector<std::string> told;
+        hive.onSetAside = [&told](const std::string& keptAs) { told.push_back(keptAs); };
+        if (hive.OpenKey("K", false) || hive.OpenKey("K", true))
+            return 1;
+        return told == std::vector<std::string>{""} ? 0 : 2;
+    });
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(qvtest::readFile(path), "not a database");
 }
 
 TEST(RegistryHive, AReadOnlyStoreReadsButRefusesWrites)

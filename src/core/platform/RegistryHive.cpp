@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <ctime>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -124,7 +125,14 @@ std::string RegistryHive::DefaultPath()
     return base + "/Quorvane/registry.db";
 }
 
-RegistryHive::RegistryHive(std::string path) : path_(std::move(path)) { }
+RegistryHive::RegistryHive(std::string path) : path_(std::move(path))
+{
+    // Absolute, so the user is told where an unreadable store was kept whatever the current folder.
+    std::error_code error;
+    if (!path_.empty() && path_.front() != '/')
+        if (const auto absolute = std::filesystem::absolute(path_, error); !error)
+            path_ = absolute.lexically_normal().string();
+}
 
 sqlite3* RegistryHive::connect()
 {
@@ -148,8 +156,13 @@ sqlite3* RegistryHive::connect()
             return nullptr;
         // Not a healthy database: keep it aside for the user, never overwrite it.
         const std::string aside = path_ + ".corrupt-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid());
-        if (::rename(path_.c_str(), aside.c_str()) != 0)
+        if (::rename(path_.c_str(), aside.c_str()) != 0) {
+            // It stays where it is, unread: the defaults are used, and the user told so once.
+            if (!toldUnmovable_ && onSetAside)
+                onSetAside({});
+            toldUnmovable_ = true;
             return nullptr;
+        }
         ::rename((path_ + "-journal").c_str(), (aside + "-journal").c_str());
         if (onSetAside)
             onSetAside(aside);

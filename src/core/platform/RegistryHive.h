@@ -64,7 +64,8 @@ private:
 // opens the database, works and closes; writes run in immediate transactions with a busy timeout,
 // so several running copies never corrupt it (the last writer wins). A file that is not a healthy
 // database is renamed aside (never overwritten: it may hold all the user's settings) and an empty
-// store used; `onSetAside` is told the name it was kept under.
+// store used; `onSetAside` is told the name it was kept under (nothing, once, when it could not be
+// moved: it is then left as it is and the defaults are used).
 class RegistryHive {
 public:
     // $QUORVANE_REGISTRY, else $XDG_CONFIG_HOME/Quorvane/registry.db (~/.config/Quorvane/...).
@@ -83,6 +84,7 @@ private:
     sqlite3* connect();
 
     std::string path_;
+    bool toldUnmovable_ = false;
 };
 
 // The key of Quorvane's values under the current user.

@@ -95,7 +95,10 @@ Failure SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs
 
 std::string SetAsideText(const std::string& keptAs)
 {
-    return "Your settings could not be read, so the default settings are in use.\nThe unreadable settings file was kept as " + keptAs;
+    std::string text = "Your settings could not be read, so the default settings are in use.";
+    if (!keptAs.empty())
+        text += "\nThe unreadable settings file was kept as " + keptAs;
+    return text;
 }
 
 } // namespace qv

@@ -35,7 +35,8 @@ void LoadPreferences(platform::RegistryHive& hive, PreferenceSet& prefs);
 // the save with "Failed to set data for '<name>'"; the values before it stay written.
 [[nodiscard]] platform::Failure SavePreferences(platform::RegistryHive& hive, const PreferenceSet& prefs);
 
-// What the user is told when the settings could not be read and the file was kept aside.
+// What the user is told when the settings could not be read: where the file was kept aside, when
+// it could be.
 std::string SetAsideText(const std::string& keptAs);
 
 } // namespace qv
