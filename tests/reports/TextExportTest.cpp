@@ -154,18 +154,18 @@ TEST_F(TextExportTest, LongTextsAreCutToTheirWidthButValuesNever)
                               .at(28, longDir.substr(0, 73))
                               .endAt(76, "12")
                               .at(79, "B")
-                              .endAt(86, "1234567890") // wider than its 15.08 mm: grows to the left
-                              .at(88, "09/12/2026  11:04");
-    // The grid's columns are wider than printed digits: the size grows left over the last
-    // directory character and the type's cell, and stays whole.
-    ASSERT_EQ(expected.s.substr(74, 12), "121234567890");
+                              .at(80, " 1234567890") // wider than its 15.08 mm
+                              .at(92, "09/12/2026  11:04");
+    // The grid's columns are wider than printed digits: the size, growing to the left, would
+    // cover the type's cell, so it goes right of it after a blank and the date moves along.
+    ASSERT_EQ(expected.s.substr(74, 18), "12ddB 1234567890d0");
     EXPECT_EQ(exportFileList("h"), file({fileListHeader("h", 1), headings(), expected}));
 
     // A size, a count and a date wider than their fields, a line number wider than its own.
     files = {row("a", "/", "1234567890123", "T", "104857608")};
     const std::string wide = exportFileList("h");
     EXPECT_NE(wide.find("1234567890123"), std::string::npos);
-    EXPECT_NE(wide.find("104857608"), std::string::npos);
+    EXPECT_NE(wide.find("T 104857608 09/12/2026  11:04\r\n"), std::string::npos) << wide; // the type and the date stay
     const auto narrow = [](const std::string& text, bool bold) { return static_cast<double>(text.size()) * (bold ? 2.0 : 3.5); };
     files = {row("a", "/", "1")};
     ExportReport(FileListReport("h", data), narrow, out);
@@ -222,7 +222,7 @@ TEST_F(TextExportTest, AHeaderLongerThanItsSpaceIsOverwrittenByThePageNumber)
 TEST_F(TextExportTest, MatchesReportHeadingsAndLinesEachOnARowOfTheirOwn)
 {
     files = {row("a.txt", "/d/", "1"), FileRow{"m.txt", "/z/arch.zip", 9, qv::FileType::Text, 1, 0, "/tmp/x/m.txt"}};
-    matchesOf["a.txt"] = {ml("123456", "six digits overwrite the text start")};
+    matchesOf["a.txt"] = {ml("123456", "six digits push the text along")};
     for (int i = 1; i <= 9; ++i)
         matchesOf["m.txt"].push_back(ml(std::to_string(i), i == 7 ? "aaaaaaaaaaaaaaaa" : "line " + std::to_string(i)));
     const std::string header = "Search for: \"s\" in /d/*.*";
@@ -232,7 +232,7 @@ TEST_F(TextExportTest, MatchesReportHeadingsAndLinesEachOnARowOfTheirOwn)
     std::vector<Line> expected{
         Line{}.at(5, header).at(66, "Page 1"),
         Line{}.at(5, "/d/a.txt - 1 match"),
-        Line{}.at(10, "six digits overwrite the text start").at(5, "123456"),
+        Line{}.at(5, "123456").at(12, "six digits push the text along"),
         Line{}.at(5, "m.txt (in /z/arch.zip) - 9 matches"),
     };
     for (int i = 1; i <= 9; ++i)
@@ -282,13 +282,13 @@ TEST_F(TextExportTest, TextOnRowsBeyondThePageIsLostAndTheBufferIsNeverOverrun)
     grid.begin(PageSetup{215.9, 279.4, false, 12.7, 12.7, 12.7, 12.7});
     grid.startPage(1);
     const double h = 13 * 254.0 / 72;
-    grid.placeText(100, 60 * h, Align::Left, "last row", false);
-    grid.placeText(100, 61 * h, Align::Left, "row R", false);
-    grid.placeText(100, 200 * h, Align::Left, "row 200", false);
-    grid.placeText(100, 201 * h, Align::Left, "past the buffer", false);
-    grid.placeText(100, 1e12, Align::Left, "far past", false);
-    grid.placeText(-500, -1e6, Align::Right, "above the page", false);
-    grid.placeText(-500, 2 * h, Align::Right, "left of the page", false);
+    grid.placeText(PlacedText{100, 60 * h, Align::Left, "last row", false, std::nullopt, false});
+    grid.placeText(PlacedText{100, 61 * h, Align::Left, "row R", false, std::nullopt, false});
+    grid.placeText(PlacedText{100, 200 * h, Align::Left, "row 200", false, std::nullopt, false});
+    grid.placeText(PlacedText{100, 201 * h, Align::Left, "past the buffer", false, std::nullopt, false});
+    grid.placeText(PlacedText{100, 1e12, Align::Left, "far past", false, std::nullopt, false});
+    grid.placeText(PlacedText{-500, -1e6, Align::Right, "above the page", false, std::nullopt, false});
+    grid.placeText(PlacedText{-500, 2 * h, Align::Right, "left of the page", false, std::nullopt, false});
     grid.endPage();
     grid.end();
     EXPECT_TRUE(grid.succeeded());

@@ -1,5 +1,7 @@
 #include "ReportEngine.h"
 
+#include "platform/Utf8.h"
+
 #include <cfenv>
 #include <algorithm>
 #include <cmath>
@@ -10,14 +12,8 @@ namespace {
 // Byte length of the UTF-8 character starting at s[i] (1 for anything malformed).
 std::size_t charLength(const std::string& s, std::size_t i)
 {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
-    if (i + n > s.size())
-        return 1;
-    for (std::size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 1;
-    return n;
+    const auto c = platform::DecodeUtf8(std::string_view(s).substr(i));
+    return c ? c->length : 1;
 }
 
 } // namespace
@@ -96,7 +92,8 @@ bool RunReport(const Report& report, const Measure& measure, Destination& destin
     const auto place = [&](const Band& band, const Record& texts) {
         for (std::size_t i = 0; i < band.fields.size() && i < texts.size(); ++i) {
             const FieldSpec& f = band.fields[i];
-            destination.placeText(left + f.edge * 10, pos + f.top * 10, f.align, PrintedLine(texts[i], f, measure), f.bold);
+            destination.placeText(PlacedText{left + f.edge * 10, pos + f.top * 10, f.align, PrintedLine(texts[i], f, measure), f.bold,
+                                             f.width ? std::optional<double>(*f.width * 10) : std::nullopt, f.value});
         }
         destination.endBand();
         pos += rounded(band.height);

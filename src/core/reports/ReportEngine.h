@@ -33,15 +33,26 @@ struct PageSetup {
     double top, bottom, left, right; // margins
 };
 
-// Where a report goes: the printer, the preview, or the text export. Positions are tenths of a
-// millimetre from the paper's left and top edges; x is a field's left edge, or its right edge
-// when it is right-aligned; y is the top of the printed line.
+// A field's text as placed on the page. Positions are tenths of a millimetre from the paper's
+// left and top edges; x is the field's left edge, or its right edge when it is right-aligned; y
+// is the top of the printed line.
+struct PlacedText {
+    double x = 0;
+    double y = 0;
+    Align align = Align::Left;
+    std::string text;
+    bool bold = false;
+    std::optional<double> width; // the field's, in tenths of a millimetre; none: as wide as its text
+    bool value = false; // a number or a date: never cut, so it may be wider than its field
+};
+
+// Where a report goes: the printer, the preview, or the text export.
 class Destination {
 public:
     virtual ~Destination() = default;
     virtual void begin(const PageSetup& page) = 0;
     virtual void startPage(int number) = 0;
-    virtual void placeText(double x, double y, Align align, const std::string& text, bool bold) = 0;
+    virtual void placeText(const PlacedText& text) = 0;
     virtual void endBand() { } // the texts placed since the last call were one band's
     virtual void endPage() = 0;
     virtual void end() = 0;

@@ -1,8 +1,13 @@
 #include "TextExport.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace qv::reports {
 namespace {
@@ -14,25 +19,13 @@ std::u32string decode(const std::string& s)
     std::u32string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = n != 0 && i + n <= s.size();
-        for (std::size_t k = 1; ok && k < n; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            ok = (c & 0xC0) == 0x80;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8 either.
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        ok = ok && cp >= kMin[n] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-        if (!ok) {
-            out += static_cast<char32_t>(0xDC00 + b);
+        if (const auto c = platform::DecodeUtf8(std::string_view(s).substr(i))) {
+            out += c->code;
+            i += c->length;
+        } else {
+            out += static_cast<char32_t>(0xDC00 + static_cast<unsigned char>(s[i]));
             ++i;
-            continue;
         }
-        out += cp;
-        i += n;
     }
     return out;
 }
@@ -40,23 +33,10 @@ std::u32string decode(const std::string& s)
 void encode(const std::u32string& s, std::string& out)
 {
     for (char32_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+        if (c >= 0xDC80 && c <= 0xDCFF)
             out += static_cast<char>(c - 0xDC00);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        else
+            platform::AppendUtf8(out, c);
     }
 }
 
@@ -67,17 +47,11 @@ TextExport::TextExport(std::string fileName, double baseFontPoints)
 {
 }
 
-TextExport::~TextExport()
-{
-    if (file_ != nullptr)
-        std::fclose(file_);
-}
-
 void TextExport::begin(const PageSetup& page)
 {
     rowsPerPage_ = static_cast<int>(RoundHalfEven(page.length * 10 / cellHeight_));
-    file_ = std::fopen(fileName_.c_str(), "wbe");
-    if (file_ == nullptr)
+    file_.reset(::open(fileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file_)
         fail();
 }
 
@@ -97,16 +71,9 @@ void TextExport::startPage(int)
     thisBand_ = -1;
 }
 
-void TextExport::endBand()
+void TextExport::placeText(const PlacedText& t)
 {
-    earlierBands_ = std::max(earlierBands_, thisBand_);
-    thisBand_ = -1;
-}
-
-void TextExport::placeText(double x, double y, Align align, const std::string& utf8, bool)
-{
-    const std::u32string text = decode(utf8);
-    const double r = RoundHalfEven(y / cellHeight_);
+    const double r = RoundHalfEven(t.y / cellHeight_);
     if (r < 0 || r >= kBufferRows)
         return; // beyond the page buffer: never written
     int at = static_cast<int>(r) + shift_;
@@ -117,18 +84,77 @@ void TextExport::placeText(double x, double y, Align align, const std::string& u
     if (at >= kBufferRows)
         return;
     thisBand_ = std::max(thisBand_, at);
-    std::u32string& row = rows_[static_cast<std::size_t>(at)];
-    double q = x / cellHeight_ * 1.7;
-    if (align == Align::Right)
-        q -= static_cast<double>(text.size());
-    const auto k = static_cast<long long>(RoundHalfEven(q));
-    if (q > static_cast<double>(row.size()) && k > static_cast<long long>(row.size()))
-        row.resize(static_cast<std::size_t>(k), ' ');
-    // Overwrite in place from column k (1-based); a k below 1 writes at the start.
-    const std::size_t column = k < 1 ? 0 : static_cast<std::size_t>(k - 1);
-    const std::size_t start = std::min(column, row.size());
-    row.erase(start, std::min(text.size(), row.size() - start));
-    row.insert(start, text);
+
+    Placed p;
+    p.row = at;
+    p.text = decode(t.text);
+    p.value = t.value;
+    const auto length = static_cast<long long>(p.text.size());
+    const double q = t.x / cellHeight_ * 1.7; // the field's edge as a 1-based column
+    // A text that would start left of the page starts at its first column.
+    const auto k = static_cast<long long>(RoundHalfEven(t.align == Align::Right ? q - static_cast<double>(length) : q));
+    p.column = std::max(0LL, k - 1);
+    const long long cells = t.width ? static_cast<long long>(RoundHalfEven(*t.width / cellHeight_ * 1.7)) : length;
+    p.fieldStart = t.align == Align::Right ? p.column + length - cells : p.column;
+    p.fieldEnd = p.fieldStart + cells;
+    // A text field cut to its width on paper may still run past its cells here: that part is the
+    // next field's to overwrite. A value is never cut, and a field without a width is as wide as
+    // its text.
+    const bool ownsAll = t.value || !t.width;
+    p.ownStart = ownsAll ? p.column : std::max(p.column, p.fieldStart);
+    p.ownEnd = ownsAll ? p.end() : std::min(p.end(), p.fieldEnd);
+    band_.push_back(std::move(p));
+}
+
+// A value wider than its field takes the room it needs, but never cells that another field of
+// the band holds: where it would, it moves right of them (a right-aligned value growing to the
+// left) or moves them right of itself (a left-aligned one growing to the right), one blank
+// between, and the fields after it on the row move along. Where nothing collides every text
+// stays where its field puts it. The texts are then written in the order they were placed.
+void TextExport::layOutBand()
+{
+    std::vector<Placed*> order;
+    for (Placed& p : band_)
+        order.push_back(&p);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Placed* a, const Placed* b) { return a->row != b->row ? a->row < b->row : a->fieldStart < b->fieldStart; });
+    long long moved = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        Placed& t = *order[i];
+        if (i > 0 && order[i - 1]->row != t.row)
+            moved = 0;
+        t.moveBy(moved);
+        long long by = 0;
+        for (std::size_t j = i; j-- > 0 && order[j]->row == t.row;) {
+            const Placed& p = *order[j];
+            // p, a value, runs past its field onto t's cells.
+            if (p.value && p.end() > p.fieldEnd && p.end() > t.ownStart && p.column < t.ownEnd)
+                by = std::max(by, p.end() + 1 - t.ownStart);
+            // t, a value, runs left of its field onto p's cells.
+            if (t.value && t.column < t.fieldStart && p.ownEnd > t.column && p.ownStart < t.fieldStart)
+                by = std::max(by, p.ownEnd + 1 - t.column);
+        }
+        t.moveBy(by);
+        t.blankBefore = by > 0;
+        moved += by;
+    }
+    for (const Placed& p : band_) {
+        std::u32string& row = rows_[static_cast<std::size_t>(p.row)];
+        const auto column = static_cast<std::size_t>(p.column);
+        if (row.size() < column)
+            row.resize(column, ' ');
+        if (p.blankBefore)
+            row[column - 1] = ' ';
+        row.replace(column, std::min(p.text.size(), row.size() - column), p.text);
+    }
+    band_.clear();
+}
+
+void TextExport::endBand()
+{
+    layOutBand();
+    earlierBands_ = std::max(earlierBands_, thisBand_);
+    thisBand_ = -1;
 }
 
 std::string TextExport::bufferRow(int r) const
@@ -141,7 +167,9 @@ std::string TextExport::bufferRow(int r) const
 
 void TextExport::endPage()
 {
-    if (file_ == nullptr)
+    if (!band_.empty())
+        endBand();
+    if (!file_)
         return;
     std::string page;
     // The rows of the page, and those its texts were moved down onto.
@@ -152,17 +180,24 @@ void TextExport::endPage()
         encode(row, page);
         page += "\r\n";
     }
-    if (!failed_ && std::fwrite(page.data(), 1, page.size(), file_) != page.size())
-        fail();
+    for (std::size_t done = 0; !failed_ && done < page.size();) {
+        const ssize_t n = ::write(file_.get(), page.data() + done, page.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = EIO;
+        if (n <= 0)
+            fail();
+        else
+            done += static_cast<std::size_t>(n);
+    }
 }
 
 void TextExport::end()
 {
-    if (file_ != nullptr) {
-        if (std::fclose(file_) != 0)
-            fail();
-        file_ = nullptr;
-    }
+    // Closing is where a full disk may show.
+    if (file_ && ::close(file_.release()) != 0)
+        fail();
 }
 
 std::optional<std::string> ExportReport(const Report& report, const Measure& measure, const std::string& fileName,

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ReportEngine.h"
+#include "platform/UniqueFd.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,13 +20,12 @@ public:
     static constexpr int kBufferRows = 201;
 
     explicit TextExport(std::string fileName, double baseFontPoints = 13);
-    ~TextExport() override;
     TextExport(const TextExport&) = delete;
     TextExport& operator=(const TextExport&) = delete;
 
     void begin(const PageSetup& page) override; // BeginExport: creates or empties the file
     void startPage(int number) override; // StartPage
-    void placeText(double x, double y, Align align, const std::string& text, bool bold) override; // PlaceText
+    void placeText(const PlacedText& text) override; // PlaceText
     void endBand() override;
     void endPage() override; // WritePage
     void end() override; // EndExport
@@ -41,7 +40,28 @@ public:
     [[nodiscard]] double cellHeight() const { return cellHeight_; }
 
 private:
+    // A text of the band being placed, on its row, in columns counted from 0.
+    struct Placed {
+        int row = 0;
+        std::u32string text;
+        bool value = false;
+        bool blankBefore = false; // moved to keep clear of another field: the cell before is a blank
+        long long column = 0; // where the text starts
+        long long fieldStart = 0, fieldEnd = 0; // the cells of its field
+        long long ownStart = 0, ownEnd = 0; // the cells no value of the band may overwrite
+        [[nodiscard]] long long end() const { return column + static_cast<long long>(text.size()); }
+        void moveBy(long long n)
+        {
+            column += n;
+            fieldStart += n;
+            fieldEnd += n;
+            ownStart += n;
+            ownEnd += n;
+        }
+    };
+
     void fail();
+    void layOutBand();
 
     std::string fileName_;
     double cellHeight_;
@@ -49,8 +69,9 @@ private:
     int shift_ = 0; // rows this page's texts have moved down
     int earlierBands_ = -1; // the last row that earlier bands of the page wrote
     int thisBand_ = -1; // the last row the band being placed wrote
+    std::vector<Placed> band_; // placed since the band began
     std::vector<std::u32string> rows_;
-    std::FILE* file_ = nullptr;
+    platform::UniqueFd file_;
     bool failed_ = false;
     std::string error_;
 };

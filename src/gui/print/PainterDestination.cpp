@@ -41,20 +41,20 @@ void PainterDestination::startPage(int number)
         ok_ = printer_.newPage();
 }
 
-void PainterDestination::placeText(double x, double y, Align align, const std::string& text, bool bold)
+void PainterDestination::placeText(const PlacedText& t)
 {
-    if (!ok_ || text.empty())
+    if (!ok_ || t.text.empty())
         return;
-    QString s = ToQString(text);
+    QString s = ToQString(t.text);
     if (s.size() > kMaxPaintedChars)
         s.truncate(kMaxPaintedChars);
-    const QFont f = font_.font(bold);
+    const QFont f = font_.font(t.bold);
     painter_.setFont(f);
     const QFontMetricsF metrics(f, &printer_);
-    double left = x * scale_;
-    if (align == Align::Right)
+    double left = t.x * scale_;
+    if (t.align == Align::Right)
         left -= metrics.horizontalAdvance(s);
-    painter_.drawText(QPointF(left, y * scale_ + metrics.ascent()), s);
+    painter_.drawText(QPointF(left, t.y * scale_ + metrics.ascent()), s);
 }
 
 void PainterDestination::end()

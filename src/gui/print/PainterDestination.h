@@ -17,7 +17,7 @@ public:
 
     void begin(const PageSetup& page) override;
     void startPage(int number) override;
-    void placeText(double x, double y, Align align, const std::string& text, bool bold) override;
+    void placeText(const PlacedText& text) override;
     void endPage() override { }
     void end() override;
     // Throws away what was printed so far (a cancelled print).
