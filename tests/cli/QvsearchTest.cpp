@@ -242,6 +242,19 @@ TEST(Qvsearch, NothingLostOrMisattributedInArchivesWordsAndDates)
     EXPECT_EQ(fields(lines[0])[2], "1");
     EXPECT_EQ(fields(lines[1])[2], "2");
     EXPECT_TRUE(contains(fields(lines[0])[5], "2001")) << fields(lines[0])[5];
+    // Two archives of one name keep their own members and copies.
+    std::filesystem::create_directories(dir.path() + "a");
+    std::filesystem::create_directories(dir.path() + "b");
+    qvtest::makeZip(dir.path() + "a/docs.zip", {{"m.txt", "needle from a\n"}});
+    qvtest::makeZip(dir.path() + "b/docs.zip", {{"m.txt", "needle from b\nneedle\n"}});
+    r = qvsearch(dir, {"-rzn", "needle", "a", "b"});
+    lines = outputLines(r.out);
+    ASSERT_EQ(lines.size(), 5U) << r.out;
+    EXPECT_EQ(fields(lines[0])[1], "a/docs.zip");
+    EXPECT_EQ(fields(lines[1])[2], "needle from a");
+    EXPECT_EQ(fields(lines[2])[1], "b/docs.zip");
+    EXPECT_EQ(fields(lines[3])[2], "needle from b");
+    EXPECT_NE(fields(lines[0])[6], fields(lines[2])[6]);
     // Whole words for every alternative and conjunct; an anchor is an edge.
     dir.write("w.txt", "catalog hotdog\nthe cat\nabc def\n");
     EXPECT_EQ(fields(qvsearch(dir, {"-w", "cat|dog", "w.txt"}).out)[2], "1");
@@ -375,6 +388,25 @@ TEST(QvsearchExport, AsAnOptionAnywhereAndItsFailures)
     r = qvsearch(dir, {"needle", "a.txt", "--export=" + out.path() + "all.txt", "--report", "all"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(qvtest::readFile(out.path() + "all.txt"), "needle"));
+    // Every matching line reaches the file, and numbers are never cut nor cover their neighbours.
+    std::string lines, last;
+    for (int i = 1; i <= 400; ++i)
+        lines += i % 7 == 0 ? "match " + std::to_string(i) + "\n" : "other\n";
+    dir.write("many.txt", lines);
+    r = qvsearch(dir, {"--max-matches=1000", "--report=all", "--export=" + out.path() + "many.txt", "match", "many.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string many = qvtest::readFile(out.path() + "many.txt");
+    for (int i = 7; i <= 400; i += 7)
+        EXPECT_TRUE(contains(many, "match " + std::to_string(i) + "\r\n")) << i;
+    for (int i = 1; i < 455000; ++i)
+        last += "x\n";
+    dir.write("long.txt", last + "needle target\n");
+    r = qvsearch(dir, {"--report=all", "--export=" + out.path() + "long.txt", "needle", "long.txt"});
+    EXPECT_TRUE(contains(qvtest::readFile(out.path() + "long.txt"), "455000 needle target\r\n"));
+    const std::string big = dir.write("big.txt", "needle\n");
+    ASSERT_EQ(::truncate(big.c_str(), 104857608), 0);
+    r = qvsearch(dir, {"--export=" + out.path() + "big.txt", "needle", "big.txt"});
+    EXPECT_TRUE(contains(qvtest::readFile(out.path() + "big.txt"), "B 104857608")) << qvtest::readFile(out.path() + "big.txt");
     // The rows are out, but the report is not: an error.
     r = qvsearch(dir, {"needle", "a.txt", "--export=" + out.path() + "missing/r.txt"});
     EXPECT_EQ(r.status, 2);
