@@ -271,10 +271,10 @@ TEST_F(WindowFixture, RegularExpressionsAreAppendedToTheSearchText)
     EXPECT_EQ(w->cboRegExp->currentIndex(), -1); // a search start clears the choice
 }
 
-TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
+// Random a and b in lines of 200 with a pattern that keeps the automaton busy: a run over it is
+// still counting a good while later.
+std::string slowToSearch()
 {
-    // Random a and b with a pattern that keeps the automaton busy: the run is still counting
-    // when the window closes.
     std::string slow;
     std::uint32_t x = 7;
     while (slow.size() < (std::size_t{32} << 20)) {
@@ -283,10 +283,48 @@ TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
         if (slow.size() % 200 == 0)
             slow += '\n';
     }
+    return slow;
+}
+
+const char* const kBusyPattern = "a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]";
+
+TEST_F(WindowFixture, WhileARunGoesOnOnlyStopAndExitAct)
+{
     dir.write("a-first.txt", "a" + std::string(18, 'b') + "c\n");
-    dir.write("slow.txt", slow);
+    dir.write("slow.txt", slowToSearch());
     auto w = openOnFolder();
-    w->cboSearch->setCurrentText("a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]");
+    w->cboSearch->setCurrentText(kBusyPattern);
+    w->cmdSearch->click();
+    ASSERT_TRUE(w->searching());
+    for (int i = 0; i < 2000 && w->files1.rowCount() == 0; ++i)
+        QTest::qWait(1);
+    ASSERT_EQ(w->files1.rowCount(), 1) << "the first file's row shows while the run goes on";
+    ASSERT_TRUE(w->searching());
+    const std::vector<QAction*> commands = {w->RetrieveSearch1, w->SaveSearch1, w->Refresh1, w->Preferences1, w->View1, w->Open1, w->Edit1};
+    for (QAction* a : commands)
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_TRUE(w->Exit1->isEnabled());
+    EXPECT_FALSE(w->cmdPrint->isEnabled());
+    EXPECT_TRUE(w->cmdStop->isVisible());
+    // The row being filled is not listed, and the list is not changed under the run.
+    w->lstFiles1->selectRow(0);
+    QTest::keyClick(w->lstFiles1, Qt::Key_Delete);
+    EXPECT_EQ(w->lines1.rowCount(), 0);
+    EXPECT_EQ(w->files1.rowCount(), 1);
+    w->cmdStop->click();
+    waitForRunEnd(*w);
+    EXPECT_TRUE(w->pnlStatus->text().endsWith(" - search canceled")) << w->pnlStatus->text().toStdString();
+    for (QAction* a : commands)
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_TRUE(w->cmdPrint->isEnabled());
+}
+
+TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
+{
+    dir.write("a-first.txt", "a" + std::string(18, 'b') + "c\n");
+    dir.write("slow.txt", slowToSearch());
+    auto w = openOnFolder();
+    w->cboSearch->setCurrentText(kBusyPattern);
     w->cmdSearch->click();
     EXPECT_TRUE(w->searching());
     QTest::qWait(50);
