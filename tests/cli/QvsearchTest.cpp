@@ -608,6 +608,8 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
     }
 
     // Ended while it writes the report: the half-written report goes too.
+    if (!std::filesystem::exists(std::filesystem::path(QVSEARCH_PATH).parent_path() / "qvsearch-export.so"))
+        return; // built without the report export
     const qvtest::TempDir tmp;
     const std::string report = scratch().path() + "report.txt";
     std::remove(report.c_str());
