@@ -39,5 +39,7 @@ private:
 // Searches look at the stop request after about this many bytes of slow work (an NFA simulation
 // moves a few megabytes a second on hostile patterns, so this keeps a stop within milliseconds).
 inline constexpr std::size_t kStopCheckBytes = std::size_t{16} << 10;
+// ... and after this many new DFA states: a DFA that thrashes may build one at every byte.
+inline constexpr std::uint64_t kStatesBetweenStopLooks = 64;
 
 } // namespace qv::regex

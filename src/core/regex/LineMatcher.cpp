@@ -151,7 +151,7 @@ std::optional<LineMatcher::Line> LineMatcher::findLine(const std::uint8_t* p, co
     if (driver.prefilter() != nullptr && prefilterOn_) {
         if (auto line = scanWithPrefilter(p, end, lastLineUnterminated))
             return line;
-        if (p >= end)
+        if (p >= end || automata_.stopRequested())
             return std::nullopt;
     }
     if (automata_.lineDfa(driver_).failed())
@@ -166,7 +166,13 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
     const Conjunct& driver = regex_.conjunct(driver_);
     const Prefilter& pf = *driver.prefilter();
     const bool exact = driver.exactLines();
+    const std::uint8_t* look = p + kStopCheckBytes; // at the stop request, when confirming is slow
     while (p < end) {
+        if (p >= look) {
+            if (automata_.stopRequested())
+                return std::nullopt;
+            look = p + kStopCheckBytes;
+        }
         const std::uint8_t* c = pf.find(p, end, reinterpret_cast<std::uintptr_t>(p), cache_);
         if (c == nullptr) {
             p = end;
@@ -237,6 +243,10 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p,
             continue;
         }
         if (t == Dfa::kUnknown) {
+            // Building states is the slow part of a DFA that thrashes: look at the stop request
+            // now and then while it does.
+            if (++statesBuilt_ % kStatesBetweenStopLooks == 0 && automata_.stopRequested())
+                return std::nullopt;
             t = dfa.transition(s, cls[*p]);
             tbl = dfa.table();
             if (dfa.failed())
@@ -268,7 +278,13 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p,
 
 std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t* p, const std::uint8_t* end, bool unterminated)
 {
+    const std::uint8_t* look = p + kStopCheckBytes;
     while (p < end) {
+        if (p >= look) {
+            if (automata_.stopRequested())
+                return std::nullopt;
+            look = p + kStopCheckBytes;
+        }
         const std::uint8_t* le = lineEnd(p, end);
         const bool open = unterminated && le == end;
         if (lineMatches(driver_, p, le, open) && othersMatch(p, le, open))

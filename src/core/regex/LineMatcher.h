@@ -69,6 +69,7 @@ private:
     PrefilterCache cache_; // positions are the bytes' addresses, valid until textMoved()
     // Whether the driver's prefilter still pays for itself on this text.
     bool prefilterOn_ = true;
+    std::uint64_t statesBuilt_ = 0;
     PrefilterPayoff payoff_{PrefilterPayoff::kLineCandidateCost};
 };
 

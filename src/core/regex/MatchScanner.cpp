@@ -231,6 +231,14 @@ void MatchScanner::scanDfa(const TextWindow& w)
         if (p >= end || t >= 0)
             continue;
         if (t == Dfa::kUnknown) {
+            // Building states is the slow part of a DFA that thrashes: the stop request is looked
+            // at now and then while it does (scan() ends the search).
+            if (++statesBuilt_ % kStatesBetweenStopLooks == 0 && automata_.stopRequested()) {
+                state_ = s;
+                pos_ = absolute(p);
+                saveIdle();
+                return;
+            }
             t = dfa_->transition(s, cls_[*p]);
             tbl = dfa_->table();
             if (dfa_->failed()) {

@@ -61,6 +61,7 @@ private:
     PrefilterCache cache_;
     Mode mode_ = Mode::Dfa;
     bool finished_ = false;
+    std::uint64_t statesBuilt_ = 0;
     std::uint64_t pos_ = 0;
     std::int32_t state_ = 0;
     std::uint64_t lastIdle_ = 0;
