@@ -2,7 +2,7 @@
 // cases are checked against the reference matcher; larger ones must agree across all paths.
 // Input: one flag byte, the pattern up to the first NUL, then the text.
 #include "search/SearchRequest.h"
-#include "search/regex/ReferenceMatcher.h"
+#include "support/ReferenceMatcher.h"
 #include "support/EnginePaths.h"
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "widgets/NumberField.h"
 #include "widgets/PathField.h"
 #include "dialogs/PreferencesDialog.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QLabel>
 #include <QTextEdit>

@@ -1,7 +1,7 @@
 // Saving and retrieving searches through the main window.
 #include "store/SavedSearches.h"
 #include "dialogs/SearchesDialog.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QPushButton>
 #include <QTreeWidget>

@@ -1,5 +1,5 @@
 // Every engine path against the reference matcher, on random patterns and texts.
-#include "search/regex/ReferenceMatcher.h"
+#include "support/ReferenceMatcher.h"
 #include "support/EnginePaths.h"
 
 #include <gtest/gtest.h>

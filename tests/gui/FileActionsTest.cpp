@@ -2,7 +2,7 @@
 #include "viewer/FileViewer.h"
 #include "viewer/TextView.h"
 #include "support/ZipBuilder.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "search/regex/ReferenceMatcher.h"
+#include "support/ReferenceMatcher.h"
 
 #include "platform/CaseFolding.h"
 #include "platform/Utf8.h"

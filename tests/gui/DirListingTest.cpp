@@ -1,6 +1,6 @@
 // The "Files in Directory" dialog.
 #include "dialogs/DirListing.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QListWidget>
 

@@ -5,7 +5,7 @@
 #include "widgets/HintSwitch.h"
 #include "store/PreferenceSet.h"
 #include "support/ZipBuilder.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QHeaderView>
 #include <QTest>

@@ -1,7 +1,7 @@
 // Print/Export from the main window: the dialog, PDF output checked with poppler's tools, the
 // text export through the window, and the same bytes from qvsearch.
 #include "dialogs/PrintDialog.h"
-#include "ui/WindowFixture.h"
+#include "gui/WindowFixture.h"
 
 #include <QGroupBox>
 #include <QItemSelectionModel>
