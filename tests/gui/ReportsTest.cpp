@@ -8,6 +8,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -240,6 +241,40 @@ TEST_F(ReportsTest, AnExportThatCannotBeWrittenSaysSo)
     EXPECT_EQ(messages.boxes[0].caption, "Error");
     EXPECT_EQ(messages.boxes[0].text.toStdString(),
               "Cannot write the file \"" + out.path() + "missing/report.txt\": No such file or directory.");
+}
+
+TEST_F(ReportsTest, ALongExportKeepsTheWindowLiveShowsItsPageAndCancelsWithoutAFile)
+{
+    auto w = openOnFolder();
+    std::vector<qv::FileRow> rows;
+    for (int i = 0; i < 150000; ++i)
+        rows.push_back(qv::FileRow{"f" + std::to_string(i) + ".txt", "/some/folder/", 1, qv::FileType::Text, 10, 0, ""});
+    w->files1.append(std::move(rows));
+    w->state().Report.choice = 0;
+    w->state().Report.exportFile = out.path() + "long.txt";
+    // The window's own timers keep firing while the report is laid out, the page shows, and
+    // Cancel stops it.
+    int ticks = 0;
+    QString label;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (progress == nullptr || !label.isEmpty())
+            return;
+        for (int i = 0; i < 100 && !progress->labelText().startsWith(QStringLiteral("Exporting page ")); ++i)
+            QTest::qWait(10);
+        label = progress->labelText();
+        progress->cancel();
+    });
+    tick.start(20);
+    w->ProduceReport();
+    tick.stop();
+    EXPECT_TRUE(label.startsWith(QStringLiteral("Exporting page "))) << label.toStdString();
+    EXPECT_GT(ticks, 10);
+    EXPECT_NE(::access((out.path() + "long.txt").c_str(), F_OK), 0); // a cancelled export leaves no file
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ReportsTest, AllFilesAreListedAgainWithinMaxMatchesWhileTheSelectedFileShowsItsList)
