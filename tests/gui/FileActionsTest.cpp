@@ -92,10 +92,12 @@ TEST_F(FileActionsTest, ADoubleClickOnAMatchOpensTheViewerThere)
     search(*w, "x");
     w->lstFiles1->selectRow(0);
     w->ListMatches1();
+    waitForListing(*w);
     w->lstLines1->selectRow(1);
     EXPECT_EQ(viewerOf([&] { w->lstLines1DblClick(); }).second, 4); // the row's line number
     w->lstFiles1->selectRow(1);
     w->ListMatches1();
+    waitForListing(*w);
     w->lstLines1->selectRow(2);
     EXPECT_EQ(viewerOf([&] { w->lstLines1DblClick(); }).second, 2); // the row's position
     w->lstLines1->clearSelection();

@@ -184,6 +184,7 @@ TEST_F(WindowFixture, DeleteRemovesTheSelectedRowAndEmptiesTheMatchList)
     auto w = openOnFolder();
     search(*w, "x");
     w->lstFiles1Click();
+    waitForListing(*w);
     ASSERT_EQ(w->lines1.rowCount(), 1);
     const QString label = w->lblMatches->text();
     QTest::keyClick(w->lstFiles1, Qt::Key_Delete);
@@ -204,6 +205,7 @@ TEST_F(WindowFixture, AClickOrAKeyReleaseListsTheSelectedFile)
     ASSERT_EQ(names(*w), (V{"a.txt", "b.bin"}));
     const QRect first = w->lstFiles1->visualRect(w->files1.index(0, 0));
     QTest::mouseClick(w->lstFiles1->viewport(), Qt::LeftButton, {}, first.center());
+    waitForListing(*w);
     ASSERT_EQ(w->lines1.rowCount(), 2);
     EXPECT_EQ(w->lines1.rows()[1].line, 3U);
     EXPECT_EQ(w->lines1.rows()[1].text, "x2");
@@ -213,6 +215,7 @@ TEST_F(WindowFixture, AClickOrAKeyReleaseListsTheSelectedFile)
     EXPECT_EQ(w->lstLines1->columnWidth(0), 60);
     w->lstFiles1->setFocus();
     QTest::keyClick(w->lstFiles1, Qt::Key_Down);
+    waitForListing(*w);
     EXPECT_EQ(w->lines1.rowCount(), 1);
     EXPECT_EQ(w->lines1.rows()[0].line, std::nullopt);
     EXPECT_TRUE(w->lstLines1->isColumnHidden(0)); // no line numbers for a binary file
@@ -273,11 +276,11 @@ TEST_F(WindowFixture, RegularExpressionsAreAppendedToTheSearchText)
 
 // Random a and b in lines of 200 with a pattern that keeps the automaton busy: a run over it is
 // still counting a good while later.
-std::string slowToSearch()
+std::string slowToSearch(std::size_t bytes = std::size_t{32} << 20)
 {
     std::string slow;
     std::uint32_t x = 7;
-    while (slow.size() < (std::size_t{32} << 20)) {
+    while (slow.size() < bytes) {
         x = x * 1103515245 + 12345;
         slow += (x >> 16) & 1 ? 'a' : 'b';
         if (slow.size() % 200 == 0)
@@ -317,6 +320,40 @@ TEST_F(WindowFixture, WhileARunGoesOnOnlyStopAndExitAct)
     for (QAction* a : commands)
         EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(w->cmdPrint->isEnabled());
+}
+
+TEST_F(WindowFixture, ASlowListingLeavesTheWindowLiveAndALaterClickWins)
+{
+    const std::string match = "a" + std::string(18, 'b') + "c";
+    dir.write("a.txt", match + "\n");
+    std::string slow = slowToSearch(std::size_t{1} << 20);
+    const auto lines = static_cast<std::uint64_t>(std::count(slow.begin(), slow.end(), '\n'));
+    dir.write("slow.txt", slow + match + "\n");
+    auto w = openOnFolder();
+    search(*w, kBusyPattern);
+    ASSERT_EQ(names(*w), (V{"a.txt", "slow.txt"}));
+    // The slow file's listing goes on while the window does.
+    w->lstFiles1->selectRow(1);
+    w->ListMatches1();
+    EXPECT_EQ(w->lines1.rowCount(), 0);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    // A click on another row lists that one, and the slow listing never shows.
+    w->lstFiles1->selectRow(0);
+    w->ListMatches1();
+    waitForListing(*w);
+    ASSERT_EQ(w->lines1.rowCount(), 1);
+    EXPECT_EQ(w->lblMatches->text(), QString::fromStdString("Matches in: " + dir.path() + "a.txt"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    QTest::qWait(200);
+    EXPECT_EQ(w->lblMatches->text(), QString::fromStdString("Matches in: " + dir.path() + "a.txt"));
+    // Left to finish, it fills the list.
+    w->lstFiles1->selectRow(1);
+    w->ListMatches1();
+    waitForListing(*w);
+    EXPECT_EQ(w->lblMatches->text(), QString::fromStdString("Matches in: " + dir.path() + "slow.txt"));
+    ASSERT_EQ(w->lines1.rowCount(), 1);
+    EXPECT_EQ(w->lines1.rows()[0].line, lines + 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)

@@ -283,6 +283,7 @@ TEST_F(ReportsTest, AllFilesAreListedAgainWithinMaxMatchesWhileTheSelectedFileSh
     auto w = searched("m");
     w->lstFiles1->selectRow(0);
     w->ListMatches1();
+    waitForListing(*w);
     ASSERT_EQ(w->lines1.rows().size(), 5u);
     w->state().Preferences.MaxMatches = 2;
     const auto all = crlfLines(exportText(*w, 2));

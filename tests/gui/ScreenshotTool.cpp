@@ -62,7 +62,12 @@ int main(int argc, char** argv)
     w.cboSearch->setCurrentText(QStringLiteral("fox"));
     w.chkInclSub->setChecked(true);
     w.cmdSearch->click();
+    while (w.searching())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    w.lstFiles1->selectRow(0);
     w.lstFiles1Click();
+    while (w.listing())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     save(w, out + QStringLiteral("/main-results.png"));
 
     // The Print/Export dialog, then both reports as PDF files (scripts/screenshot turns their

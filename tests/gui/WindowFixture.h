@@ -46,6 +46,14 @@ protected:
         waitForRunEnd(w);
     }
 
+    // Lets the window run until the selected row's listing has filled the match list.
+    static void waitForListing(qv::TfrmMain& w)
+    {
+        for (int i = 0; i < 60000 && w.listing(); ++i)
+            QTest::qWait(1);
+        EXPECT_FALSE(w.listing()) << "the listing did not end";
+    }
+
     static void waitForRunEnd(qv::TfrmMain& w)
     {
         QApplication::processEvents();

@@ -187,6 +187,7 @@ void TfrmMain::FormActivate()
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
     // A run still going is stopped first; what it found so far stays shown until the window goes.
+    listing_.cancel();
     run_.finishNow();
     DeleteExtractionFolders(std::exchange(state_.TempDirList, {}));
     QMainWindow::closeEvent(event);
@@ -195,6 +196,8 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 void TfrmMain::cmdSearchClick()
 {
     run_.start(inputs_.request());
+    if (searching())
+        listing_.cancel(); // a late listing must not fill the new run's match list
 }
 
 void TfrmMain::cboRegExpClick(int index)
@@ -223,6 +226,7 @@ void TfrmMain::lstFiles1KeyUp(int key)
         const int row = lstFiles1->selectedRow();
         if (row < 0)
             return;
+        listing_.cancel();
         files1.removeRowAt(row);
         lines1.clear();
         return;
@@ -232,24 +236,8 @@ void TfrmMain::lstFiles1KeyUp(int key)
 
 void TfrmMain::ListMatches1()
 {
-    const int row = lstFiles1->selectedRow();
-    if (row < 0 || searching())
-        return;
-    setUpdatesEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const FileRow& r = files1.row(row);
-    const PreferenceSet& prefs = state_.Preferences;
-    MatchListing listing = ListMatches(r, ListingParameters{state_.Pattern, chkCase->isChecked(), prefs.MaxMatchLen, prefs.MaxMatches});
-    lines1.setRows(std::move(listing.lines));
-    const int numberWidth = listing.binary ? 0 : (screen_.width() > 800 ? 60 : 45);
-    lstLines1->setColumnWidth(0, numberWidth);
-    lstLines1->setColumnHidden(0, numberWidth == 0);
-    lstLines1->setColumnWidth(1, std::max(0, lstLines1->viewport()->width() - numberWidth - 4));
-    lblMatches->setText(ToQString(MatchesLabel(r)));
-    lblMatches->show();
-    lstLines1->setEnabled(true);
-    QApplication::restoreOverrideCursor();
-    setUpdatesEnabled(true);
+    if (!searching())
+        listing_.load();
 }
 
 void TfrmMain::RetrieveSearch1Click()

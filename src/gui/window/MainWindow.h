@@ -3,6 +3,7 @@
 #include "FileActions.h"
 #include "Launcher.h"
 #include "MainForm.h"
+#include "MatchListLoader.h"
 #include "ProgramState.h"
 #include "ReportDriver.h"
 #include "SearchController.h"
@@ -45,6 +46,8 @@ public:
     Messages& messages() { return *messages_; }
     platform::RegistryHive& registry() { return registry_; }
     [[nodiscard]] bool searching() const { return run_.running(); }
+    // A listing of the selected row's matches is still going on.
+    [[nodiscard]] bool listing() const { return listing_.busy(); }
     // The font and colour choosers the preferences use (tests put their own).
     Choosers choosers = Choosers::Dialogs();
 
@@ -75,7 +78,6 @@ public:
     [[nodiscard]] std::string ReportHeaderText() const { return reports_.ReportHeaderText(); }
     QPrinter& printer() { return reports_.printer(); }
     TfrmPrint* frmPrint = nullptr;
-    // The search request as the inputs hold it now.
     // Applies the match-list font of the preferences.
     void applyMatchFont();
 
@@ -101,6 +103,7 @@ private:
     FileActions actions_;
     SearchInputs inputs_{*this};
     ReportDriver reports_;
+    MatchListLoader listing_{*this, state_, screen_};
     bool startedWithArgument_ = false;
     bool shown_ = false;
     TfrmAbout* frmAbout_ = nullptr;
