@@ -1,10 +1,9 @@
 // qvsearch's man page and bash completion: the man page renders without a warning, and both know
 // exactly the options that qvsearch --help lists.
+#include "support/Process.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -14,31 +13,6 @@ namespace {
 
 const std::string kManPage = QV_RESOURCES "/qvsearch.1";
 const std::string kCompletion = QV_RESOURCES "/qvsearch.bash-completion";
-
-struct Ran {
-    int status = -1;
-    std::string out;
-};
-
-// Runs a shell command and takes its standard output.
-Ran run(const std::string& command)
-{
-    Ran r;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return r;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        r.out.append(buf, n);
-    const int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-bool have(const std::string& program)
-{
-    return run("command -v " + program + " >/dev/null 2>&1").status == 0;
-}
 
 // The options that lines indented by at most `indent` begin with: their headings, not the text
 // that explains them (indented further).
@@ -60,7 +34,7 @@ std::set<std::string> optionsOf(const std::string& text, std::size_t indent)
 
 std::set<std::string> helpOptions()
 {
-    return optionsOf(run(std::string("'") + QVSEARCH_PATH + "' --help").out, 6);
+    return optionsOf(qvtest::runShell(std::string("'") + QVSEARCH_PATH + "' --help").out, 6);
 }
 
 // What the completion that bash has for qvsearch offers for the words of a command line (the
@@ -73,27 +47,27 @@ std::string complete(const std::string& words)
                                words +
                                ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && $f; "
                                "printf '%s\\n' \"${COMPREPLY[@]}\"";
-    const Ran r = run("bash --norc -c '" + std::regex_replace(script, std::regex("'"), "'\\''") + "' 2>&1");
+    const auto r = qvtest::runShell("bash --norc -c '" + std::regex_replace(script, std::regex("'"), "'\\''") + "' 2>&1");
     EXPECT_EQ(r.status, 0) << r.out;
     return r.out;
 }
 
 TEST(QvsearchManPage, RendersWithoutWarnings)
 {
-    if (!have("groff"))
+    if (!qvtest::haveProgram("groff"))
         GTEST_SKIP() << "groff is not installed";
-    const Ran r = run("groff -man -Tutf8 -ww -z '" + kManPage + "' 2>&1");
+    const auto r = qvtest::runShell("groff -man -Tutf8 -ww -z '" + kManPage + "' 2>&1");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
 }
 
 TEST(QvsearchManPage, DocumentsEveryOptionAndTheExitStatus)
 {
-    if (!have("groff"))
+    if (!qvtest::haveProgram("groff"))
         GTEST_SKIP() << "groff is not installed";
     const std::set<std::string> help = helpOptions();
     ASSERT_TRUE(help.count("--subdirs") == 1 && help.count("-r") == 1) << "the help lists no options";
-    const std::string page = run("groff -man -Tascii -P-cbou '" + kManPage + "' 2>/dev/null").out;
+    const std::string page = qvtest::runShell("groff -man -Tascii -P-cbou '" + kManPage + "' 2>/dev/null").out;
     const auto from = page.find("\nOPTIONS\n"), to = page.find("\nOUTPUT\n");
     ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to) << page;
     // An option's heading stands at the indent of the section's text.
@@ -104,7 +78,7 @@ TEST(QvsearchManPage, DocumentsEveryOptionAndTheExitStatus)
 
 TEST(QvsearchCompletion, OffersEveryOptionAndTheirValues)
 {
-    if (!have("bash"))
+    if (!qvtest::haveProgram("bash"))
         GTEST_SKIP() << "bash is not installed";
     std::set<std::string> offered;
     std::istringstream lines(complete("qvsearch -"));

@@ -55,10 +55,7 @@ How asNobody()
 
 std::string quote(const std::string& s)
 {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    return qvtest::shellQuote(s);
 }
 
 // Outside the searched folders and writable by anyone: the runs' output, and a private, empty

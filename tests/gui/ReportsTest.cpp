@@ -1,5 +1,6 @@
 // Print/Export from the main window: the dialog, PDF output checked with poppler's tools, the
 // text export through the window, and the same bytes from qvsearch.
+#include "support/Process.h"
 #include "dialogs/PrintDialog.h"
 #include "gui/WindowFixture.h"
 
@@ -19,22 +20,12 @@ namespace {
 
 std::string quote(const std::string& s)
 {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    return qvtest::shellQuote(s);
 }
 
 std::string output(const std::string& command)
 {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
+    return qvtest::runShell(command).out;
 }
 
 std::vector<std::string> crlfLines(const std::string& text)

@@ -1,5 +1,6 @@
 // cmake --install of this build into prefixes of the test's own: every file lands where desktops,
 // man and bash look for it, and the installed programs find theirs.
+#include "support/Process.h"
 #include "support/TempDir.h"
 #include "window/HelpWindow.h"
 
@@ -20,36 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A shell command's standard output and error.
+qvtest::ShellRun run(const std::string& command)
+{
+    return qvtest::runShell(command + " 2>&1");
+}
+
 std::string quote(const std::string& s)
 {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct Ran {
-    int status = -1;
-    std::string out; // standard output and error
-};
-
-Ran run(const std::string& command)
-{
-    Ran r;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return r;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        r.out.append(buf, n);
-    const int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-bool have(const std::string& program)
-{
-    return run("command -v " + program + " >/dev/null").status == 0;
+    return qvtest::shellQuote(s);
 }
 
 // A value of the desktop entry's main group.
@@ -77,7 +57,7 @@ protected:
     void SetUp() override
     {
         prefix = dir.path() + "my 'prefix";
-        const Ran r = run(quote(QV_CMAKE) + " --install " + quote(QV_BUILD_DIR) + " --prefix " + quote(prefix));
+        const qvtest::ShellRun r = run(quote(QV_CMAKE) + " --install " + quote(QV_BUILD_DIR) + " --prefix " + quote(prefix));
         ASSERT_EQ(r.status, 0) << r.out;
     }
 
@@ -137,9 +117,9 @@ TEST_F(Installed, TheDesktopEntryNamesTheInstalledIconAndProgram)
 
 TEST(DesktopEntry, PassesDesktopFileValidate)
 {
-    if (!have("desktop-file-validate"))
+    if (!qvtest::haveProgram("desktop-file-validate"))
         GTEST_SKIP() << "desktop-file-validate is not installed (scripts/install-deps installs it)";
-    const Ran r = run("desktop-file-validate " + quote(QV_RESOURCES "/quorvane.desktop"));
+    const qvtest::ShellRun r = run("desktop-file-validate " + quote(QV_RESOURCES "/quorvane.desktop"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, ""); // no warnings or hints either
 }
@@ -148,15 +128,15 @@ TEST_F(Installed, QvsearchFindsItsExportAndManAndBashFindTheirFiles)
 {
     qvtest::TempDir data;
     data.write("a.txt", "needle\n");
-    const Ran search = run("QUORVANE_REGISTRY=" + quote(data.path() + "registry.db") + " " + quote(at("bin/qvsearch")) + " needle " +
-                           quote(data.path()) + " --export=" + quote(data.path() + "report.txt") + " >/dev/null");
+    const qvtest::ShellRun search = run("QUORVANE_REGISTRY=" + quote(data.path() + "registry.db") + " " + quote(at("bin/qvsearch")) +
+                                        " needle " + quote(data.path()) + " --export=" + quote(data.path() + "report.txt") + " >/dev/null");
     EXPECT_EQ(search.status, 0) << search.out;
     EXPECT_NE(qvtest::readFile(data.path() + "report.txt").find("a.txt"), std::string::npos);
-    if (have("man")) {
-        const Ran man = run("MANPATH=" + quote(at("share/man")) + " man -w qvsearch");
+    if (qvtest::haveProgram("man")) {
+        const qvtest::ShellRun man = run("MANPATH=" + quote(at("share/man")) + " man -w qvsearch");
         EXPECT_EQ(man.out, at("share/man/man1/qvsearch.1") + "\n");
     }
-    const Ran bash =
+    const qvtest::ShellRun bash =
         run("bash --norc -c " + quote("source " + quote(at("share/bash-completion/completions/qvsearch")) + " && complete -p qvsearch"));
     EXPECT_EQ(bash.status, 0) << bash.out;
     EXPECT_NE(bash.out.find(" qvsearch\n"), std::string::npos) << bash.out;

@@ -1,9 +1,37 @@
 #include "support/Process.h"
 
+#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace qvtest {
+
+ShellRun runShell(const std::string& command)
+{
+    ShellRun r;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return r;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        r.out.append(buf, n);
+    const int status = ::pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+bool haveProgram(const std::string& program)
+{
+    return runShell("command -v " + shellQuote(program) + " >/dev/null 2>&1").status == 0;
+}
+
+std::string shellQuote(const std::string& text)
+{
+    std::string q = "'";
+    for (char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
 
 int inChild(const std::function<int()>& body)
 {

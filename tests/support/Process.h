@@ -1,8 +1,20 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace qvtest {
+
+// What a shell command printed on its standard output, and how it ended.
+struct ShellRun {
+    int status = -1; // its exit status; -1 when it did not exit
+    std::string out;
+};
+ShellRun runShell(const std::string& command);
+// Whether `program` is on the PATH.
+bool haveProgram(const std::string& program);
+// `text` quoted for the shell, whatever it holds.
+std::string shellQuote(const std::string& text);
 
 // Runs `body` in a child process and returns its exit status (or -signal when it was killed).
 int inChild(const std::function<int()>& body);
