@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QWindow>
 
 #include <atomic>
 #include <climits>
@@ -38,6 +39,9 @@ protected:
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
         case QEvent::Close: {
+            // Input reaches a window before its widgets: the dialog's own window lets it through.
+            if (watched->isWindowType())
+                return watched != static_cast<const QObject*>(dialog_.windowHandle());
             const auto* w = qobject_cast<const QWidget*>(watched);
             return w == nullptr || (w != &dialog_ && !dialog_.isAncestorOf(w));
         }
