@@ -15,8 +15,16 @@ void ReportRecording::startPage(int)
 
 void ReportRecording::placeText(const PlacedText& text)
 {
-    if (!pages_.empty())
-        pages_.back().texts.push_back(text);
+    if (pages_.empty())
+        return;
+    pages_.back().texts.push_back(text);
+    std::string& kept = pages_.back().texts.back().text;
+    if (kept.size() > keepBytes_) {
+        std::size_t cut = keepBytes_;
+        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        kept.resize(cut);
+    }
 }
 
 void ReportRecording::endBand()

@@ -2,6 +2,7 @@
 
 #include "ReportEngine.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace qv::reports {
@@ -10,6 +11,10 @@ namespace qv::reports {
 // preview lays a report out on a thread of its own and paints it, quickly, whenever it is asked.
 class ReportRecording final : public Destination {
 public:
+    // Keeps at most `keepBytes` of each text (whole UTF-8 characters): no more than the
+    // destination it is meant for would show, so long lines cost no memory.
+    explicit ReportRecording(std::size_t keepBytes = SIZE_MAX) : keepBytes_(keepBytes) { }
+
     void begin(const PageSetup& page) override;
     void startPage(int number) override;
     void placeText(const PlacedText& text) override;
@@ -27,6 +32,7 @@ private:
         std::vector<PlacedText> texts;
         std::vector<std::size_t> bandEnds;
     };
+    std::size_t keepBytes_;
     PageSetup setup_{};
     std::vector<Page> pages_;
 };

@@ -7,13 +7,6 @@
 #include <QPrinter>
 
 namespace qv::reports {
-namespace {
-
-// No field reaches past the paper's width with a legible font; longer texts are cut before
-// shaping so that a 100,000-character line costs no more than a short one.
-constexpr qsizetype kMaxPaintedChars = 1000;
-
-} // namespace
 
 PainterDestination::PainterDestination(QPrinter& printer, const ReportFont& font) : printer_(printer), font_(font) { }
 

@@ -13,6 +13,10 @@ namespace qv::reports {
 // report's own orientation, positions from the paper's edges, black text on white.
 class PainterDestination final : public Destination {
 public:
+    // No field reaches past the paper's width with a legible font; longer texts are cut before
+    // shaping so that a 100,000-character line costs no more than a short one.
+    static constexpr int kMaxPaintedChars = 1000;
+
     PainterDestination(QPrinter& printer, const ReportFont& font);
 
     void begin(const PageSetup& page) override;

@@ -71,7 +71,8 @@ bool ReportOutput::print(const ReportMaker& make, const ReportFont& font)
 void ReportOutput::preview(const ReportMaker& make, const ReportFont& font)
 {
     // Laid out once, off the window's thread; the preview then paints it whenever it asks.
-    ReportRecording recording;
+    // A UTF-8 character takes at most four bytes.
+    ReportRecording recording(std::size_t{4} * PainterDestination::kMaxPaintedChars);
     {
         BusyCursor busy;
         ReportProgress progress(owner_, QStringLiteral("Preparing page %1"));
