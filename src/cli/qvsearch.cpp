@@ -136,13 +136,14 @@ void tryHelp()
     std::fprintf(stderr, "%sTry 'qvsearch --help' for more information.\n", kUsage);
 }
 
-// Standard output, buffered. A write that fails ends the output for good: a reader that went
-// away (a closed pipe) is nothing to tell; any other failure is told once. A reader that stops
-// reading never keeps the program from ending when it is asked to: into a pipe, only what the
-// pipe has room for is written, with a look at the end requests while it has none.
+// Standard output, buffered (by line on a terminal, as stdio does). A write that fails ends the
+// output for good: a reader that went away (a closed pipe) is nothing to tell; any other failure
+// is told once. A reader that stops reading never keeps the program from ending when it is asked
+// to: into a pipe, only what the pipe has room for is written, and while it has none the end
+// requests are looked at.
 class Output {
 public:
-    Output()
+    Output() : terminal_(::isatty(STDOUT_FILENO) == 1)
     {
         struct stat st { };
         pipe_ = ::fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
@@ -153,28 +154,29 @@ public:
         if (failed_)
             return false;
         buffer_.append(bytes);
-        return buffer_.size() < kBufferBytes || flush();
+        if (buffer_.size() >= kBufferBytes || (terminal_ && buffer_.back() == '\n'))
+            return flush();
+        return true;
     }
 
     bool flush()
     {
         std::size_t done = 0;
         while (!failed_ && done < buffer_.size()) {
-            if (qv::platform::EndRequests::Received() != 0) {
-                gone(EPIPE); // ending: what is left is not worth waiting for
-                break;
-            }
             std::size_t chunk = buffer_.size() - done;
             if (pipe_) {
-                pollfd ready{STDOUT_FILENO, POLLOUT, 0};
-                const int r = ::poll(&ready, 1, kEndLookMs);
-                if (r == 0 || (r < 0 && errno == EINTR))
-                    continue;
+                if (!waitForRoom())
+                    break;
                 chunk = std::min<std::size_t>(chunk, PIPE_BUF); // fits the room poll saw
             }
             const ssize_t n = ::write(STDOUT_FILENO, buffer_.data() + done, chunk);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0 && errno == EAGAIN) { // an output someone left non-blocking
+                if (!waitForRoom())
+                    break;
+                continue;
+            }
             if (n < 0)
                 gone(errno);
             else
@@ -192,6 +194,22 @@ private:
     static constexpr std::size_t kBufferBytes = 64 << 10;
     static constexpr int kEndLookMs = 100;
 
+    // Waits until standard output takes more. False, and the output ends quietly, when the
+    // program is asked to end while it takes nothing.
+    bool waitForRoom()
+    {
+        for (;;) {
+            pollfd ready{STDOUT_FILENO, POLLOUT, 0};
+            const int r = ::poll(&ready, 1, kEndLookMs);
+            if (r > 0 || (r < 0 && errno != EINTR))
+                return true; // the write says what is wrong, if anything
+            if (qv::platform::EndRequests::Received() != 0) {
+                gone(EPIPE);
+                return false;
+            }
+        }
+    }
+
     void gone(int error)
     {
         error_ = error;
@@ -200,6 +218,7 @@ private:
             std::fprintf(stderr, "qvsearch: write error: %s\n", std::strerror(error_));
     }
 
+    const bool terminal_;
     bool pipe_ = false;
     std::string buffer_;
     // Read by the run's threads, which tell nothing more once the output is gone.

@@ -636,4 +636,44 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
         EXPECT_FALSE(e.path().filename().string().starts_with("quorvane-")) << e.path();
 }
 
+TEST(QvsearchEndingSignals, RowsFoundBeforeTheSignalReachTheOutput)
+{
+    qvtest::TempDir dir;
+    for (int i = 100; i < 500; ++i)
+        dir.write("f" + std::to_string(i) + ".txt", "needle\n");
+    // Last in the walk, and slow to search: the signal comes while it is searched.
+    std::string slow;
+    std::uint32_t x = 3;
+    while (slow.size() < (std::size_t{4} << 20)) {
+        x = x * 1103515245 + 12345;
+        slow += (x >> 16) & 1 ? 'a' : 'b';
+        if (slow.size() % 200 == 0)
+            slow += '\n';
+    }
+    const std::string last = dir.write("zz-slow.txt", slow);
+    const std::string out = scratch().path() + "rows.txt";
+    Watch opened(last, IN_OPEN);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, 1);
+        ::setenv("QUORVANE_REGISTRY", (scratch().path() + "registry.db").c_str(), 1);
+        ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-j1", "needle|a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]",
+                dir.path().c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    bool searching = false;
+    for (int i = 0; i < 6000 && !searching; ++i) {
+        searching = opened.happened();
+        if (!searching)
+            ::usleep(10000);
+    }
+    ASSERT_TRUE(searching);
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(outputLines(qvtest::readFile(out)).size(), 400U);
+}
+
 } // namespace
