@@ -2,7 +2,6 @@
 
 #include "widgets/Text.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 
@@ -19,7 +18,7 @@ struct MatchListLoader::Job {
     std::stop_source stop;
     std::promise<MatchListing> promise;
     std::future<MatchListing> result = promise.get_future();
-    bool cursor = false; // a busy cursor shows while it goes on
+    bool cursor = false; // the window shows a busy cursor while it goes on
     std::thread thread;
 };
 
@@ -56,8 +55,13 @@ void MatchListLoader::load()
         finish(job->id);
         return;
     }
+    // Until it is done the list shows no other file's lines, which a double click or a report
+    // could take for this one's.
+    form_.lines1.clear();
+    form_.lstLines1->setEnabled(false);
+    form_.lblMatches->hide();
     job->cursor = true;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    form_.lstFiles1->window()->setCursor(Qt::BusyCursor);
 }
 
 void MatchListLoader::finish(std::uint64_t id)
@@ -67,7 +71,7 @@ void MatchListLoader::finish(std::uint64_t id)
     const std::unique_ptr<Job> job = std::move(job_);
     job->thread.join();
     if (job->cursor)
-        QApplication::restoreOverrideCursor();
+        form_.lstFiles1->window()->unsetCursor();
     show(job->row, job->result.get());
 }
 
@@ -79,7 +83,7 @@ void MatchListLoader::cancel()
     job->stop.request_stop();
     job->thread.join();
     if (job->cursor)
-        QApplication::restoreOverrideCursor();
+        form_.lstFiles1->window()->unsetCursor();
 }
 
 void MatchListLoader::show(const FileRow& row, MatchListing listing)
