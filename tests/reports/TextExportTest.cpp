@@ -172,6 +172,10 @@ TEST_F(TextExportTest, LongTextsAreCutToTheirWidthButValuesNever)
     EXPECT_NE(qvtest::readFile(out).find("09/12/2026  11:04"), std::string::npos); // 17 characters in 34.13 mm
     matchesOf["a"] = {ml("455000", "text")};
     EXPECT_NE(exportAllMatches("h").find("455000"), std::string::npos);
+    // An empty line pads its row as it always did, and moves nothing.
+    matchesOf["a"] = {ml("2", ""), ml("455000", "")};
+    const std::string empty = exportAllMatches("h");
+    EXPECT_NE(empty.find("\r\n    2     \r\n    455000\r\n"), std::string::npos) << empty;
 }
 
 TEST_F(TextExportTest, AFileListPageHolds35RowsAndTheGridSkipsARow)

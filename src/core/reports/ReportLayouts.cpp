@@ -39,7 +39,8 @@ Report matchesLayout(const std::string& header)
     r.pageHeader = Band{11.11, {left(1.59, 1.59, true), left(164.31, 1.59, true)}};
     r.pageHeaderTexts = [header](int page) { return Record{header, pageText(page)}; };
     r.detail = Band{9.00, {left(1.59, 3.44, true)}};
-    // The line's text is placed before its number, which may overwrite its start.
+    // The line's text is placed before its number. On paper a number wider than its field may run
+    // into the text's start; the text export moves the text along instead.
     r.subDetail = Band{4.23, {left(13.49, 0, false), value(left(1.59, 0, false, 10.58))}};
     return r;
 }

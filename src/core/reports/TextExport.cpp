@@ -94,8 +94,9 @@ void TextExport::placeText(const PlacedText& t)
     // A text that would start left of the page starts at its first column.
     const auto k = static_cast<long long>(RoundHalfEven(t.align == Align::Right ? q - static_cast<double>(length) : q));
     p.column = std::max(0LL, k - 1);
+    p.padTo = std::max(0LL, k);
     const long long cells = t.width ? static_cast<long long>(RoundHalfEven(*t.width / cellHeight_ * 1.7)) : length;
-    p.fieldStart = t.align == Align::Right ? p.column + length - cells : p.column;
+    p.fieldStart = t.align == Align::Right ? k - 1 + length - cells : k - 1;
     p.fieldEnd = p.fieldStart + cells;
     // A text field cut to its width on paper may still run past its cells here: that part is the
     // next field's to overwrite. A value is never cut, and a field without a width is as wide as
@@ -124,9 +125,13 @@ void TextExport::layOutBand()
         if (i > 0 && order[i - 1]->row != t.row)
             moved = 0;
         t.moveBy(moved);
+        if (t.text.empty())
+            continue; // takes no room, and needs none
         long long by = 0;
         for (std::size_t j = i; j-- > 0 && order[j]->row == t.row;) {
             const Placed& p = *order[j];
+            if (p.text.empty())
+                continue;
             // p, a value, runs past its field onto t's cells.
             if (p.value && p.end() > p.fieldEnd && p.end() > t.ownStart && p.column < t.ownEnd)
                 by = std::max(by, p.end() + 1 - t.ownStart);
@@ -140,6 +145,12 @@ void TextExport::layOutBand()
     }
     for (const Placed& p : band_) {
         std::u32string& row = rows_[static_cast<std::size_t>(p.row)];
+        if (p.text.empty()) {
+            // An empty field still pads its row up to its column, blank included.
+            if (row.size() < static_cast<std::size_t>(p.padTo))
+                row.resize(static_cast<std::size_t>(p.padTo), ' ');
+            continue;
+        }
         const auto column = static_cast<std::size_t>(p.column);
         if (row.size() < column)
             row.resize(column, ' ');

@@ -47,6 +47,7 @@ private:
         bool value = false;
         bool blankBefore = false; // moved to keep clear of another field: the cell before is a blank
         long long column = 0; // where the text starts
+        long long padTo = 0; // the row's length at least, once an empty text is placed
         long long fieldStart = 0, fieldEnd = 0; // the cells of its field
         long long ownStart = 0, ownEnd = 0; // the cells no value of the band may overwrite
         [[nodiscard]] long long end() const { return column + static_cast<long long>(text.size()); }
@@ -57,6 +58,7 @@ private:
             fieldEnd += n;
             ownStart += n;
             ownEnd += n;
+            padTo += n;
         }
     };
 
