@@ -131,7 +131,7 @@ RegistryHive::RegistryHive(std::string path) : path_(std::move(path))
     std::error_code error;
     if (!path_.empty() && path_.front() != '/')
         if (const auto absolute = std::filesystem::absolute(path_, error); !error)
-            path_ = absolute.lexically_normal().string();
+            path_ = absolute.string();
 }
 
 sqlite3* RegistryHive::connect()

@@ -166,12 +166,12 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithPrefilter(const std::uint8
     const Conjunct& driver = regex_.conjunct(driver_);
     const Prefilter& pf = *driver.prefilter();
     const bool exact = driver.exactLines();
-    const std::uint8_t* look = p + kStopCheckBytes; // at the stop request, when confirming is slow
+    const std::uint8_t* looked = p; // at the stop request, when confirming is slow
     while (p < end) {
-        if (p >= look) {
+        if (static_cast<std::size_t>(p - looked) >= kStopCheckBytes) {
             if (automata_.stopRequested())
                 return std::nullopt;
-            look = p + kStopCheckBytes;
+            looked = p;
         }
         const std::uint8_t* c = pf.find(p, end, reinterpret_cast<std::uintptr_t>(p), cache_);
         if (c == nullptr) {
@@ -278,12 +278,12 @@ std::optional<LineMatcher::Line> LineMatcher::scanWithDfa(const std::uint8_t* p,
 
 std::optional<LineMatcher::Line> LineMatcher::scanLineByLine(const std::uint8_t* p, const std::uint8_t* end, bool unterminated)
 {
-    const std::uint8_t* look = p + kStopCheckBytes;
+    const std::uint8_t* looked = p;
     while (p < end) {
-        if (p >= look) {
+        if (static_cast<std::size_t>(p - looked) >= kStopCheckBytes) {
             if (automata_.stopRequested())
                 return std::nullopt;
-            look = p + kStopCheckBytes;
+            looked = p;
         }
         const std::uint8_t* le = lineEnd(p, end);
         const bool open = unterminated && le == end;

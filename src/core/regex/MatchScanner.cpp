@@ -276,12 +276,12 @@ void MatchScanner::scanPike(const TextWindow& w, std::vector<Match>& out, std::s
     const std::uint8_t* p = w.at(pos_);
     const bool dfaUsable = !dfa_->failed();
     // The simulation is the slow path: look at the stop request every few kilobytes.
-    const std::uint8_t* check = p + kStopCheckBytes;
+    const std::uint8_t* looked = p;
     while (p < end) {
-        if (p >= check) {
+        if (static_cast<std::size_t>(p - looked) >= kStopCheckBytes) {
             if (automata_.stopRequested())
                 break;
-            check = p + kStopCheckBytes;
+            looked = p;
         }
         pike_.step(cls_[*p], out);
         ++p;
