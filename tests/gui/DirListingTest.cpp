@@ -33,7 +33,7 @@ TEST_F(WindowFixture, DirectoryListingShowsOrdinaryFilesAndAppendsTheChosen)
                                        EXPECT_EQ(d.lblDirName2->text(), "");
                                    });
     EXPECT_EQ(w->txtFilespec->text(), "*.*,a.txt,b.doc,a.txt,b.doc");
-    // From an empty specification the names come without a leading comma.
+    // From an empty mask list the names come without a leading comma.
     qv::TfrmDirListing d(dir.path(), QString(), QPoint(0, 0), nullptr);
     d.File1->item(1)->setSelected(true);
     d.cmdSelectClick();
