@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -59,6 +61,44 @@ std::string numberedLines(int n, int every)
     for (int i = 1; i <= n; ++i)
         t += (i % every == 0 ? "hit line " : "plain line ") + std::to_string(i) + "\n";
     return t;
+}
+
+TEST_F(ViewerTest, ASlowFileLoadsWhileTheWindowsGoOnAndClosingStopsIt)
+{
+    // Random a and b with a pattern the automaton gives up on: slow to search.
+    std::string slow;
+    std::uint32_t x = 11;
+    while (slow.size() < (std::size_t{1} << 20)) {
+        x = x * 1103515245 + 12345;
+        slow += (x >> 16) & 1 ? 'a' : 'b';
+        if (slow.size() % 200 == 0)
+            slow += '\n';
+    }
+    dir.write("slow.txt", slow + "a" + std::string(18, 'b') + "c\n");
+    const std::string pattern = "a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]";
+    qv::TfrmViewer::Input in;
+    in.path = dir.path() + "slow.txt";
+    in.row = qv::FileRow{"slow.txt", dir.path(), 1, qv::FileType::Text, static_cast<std::uint64_t>(sizeOf(in.path)), 0, ""};
+    in.pattern = pattern;
+    in.preferences = prefs;
+    auto v = std::make_unique<qv::TfrmViewer>(in, messages);
+    v->show();
+    EXPECT_TRUE(v->loading());
+    EXPECT_FALSE(v->cmdNext->isEnabled());
+    v.reset(); // closed while it loads: the work stops with it
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    v = std::make_unique<qv::TfrmViewer>(in, messages);
+    v->StartMatch = 1;
+    v->show();
+    for (int i = 0; i < 60000 && v->loading(); ++i)
+        QTest::qWait(1);
+    ASSERT_FALSE(v->loading());
+    EXPECT_EQ(v->MatchCount, 1);
+    EXPECT_TRUE(v->cmdNext->isEnabled());
+    EXPECT_EQ(v->edtFile->lineCount(), static_cast<int>(std::count(slow.begin(), slow.end(), '\n')) + 2);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(messages.boxes.empty());
 }
 
 TEST_F(ViewerTest, TextOpensAtTheLineAsking)
