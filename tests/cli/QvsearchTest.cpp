@@ -1,4 +1,5 @@
 // qvsearch end to end: arguments, output format, exit codes.
+#include "support/HostileText.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
@@ -642,14 +643,7 @@ TEST(QvsearchEndingSignals, RowsFoundBeforeTheSignalReachTheOutput)
     for (int i = 100; i < 500; ++i)
         dir.write("f" + std::to_string(i) + ".txt", "needle\n");
     // Last in the walk, and slow to search: the signal comes while it is searched.
-    std::string slow;
-    std::uint32_t x = 3;
-    while (slow.size() < (std::size_t{4} << 20)) {
-        x = x * 1103515245 + 12345;
-        slow += (x >> 16) & 1 ? 'a' : 'b';
-        if (slow.size() % 200 == 0)
-            slow += '\n';
-    }
+    const std::string slow = qvtest::hostileLines(std::size_t{4} << 20);
     const std::string last = dir.write("zz-slow.txt", slow);
     const std::string out = scratch().path() + "rows.txt";
     Watch opened(last, IN_OPEN);
@@ -658,8 +652,8 @@ TEST(QvsearchEndingSignals, RowsFoundBeforeTheSignalReachTheOutput)
         const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(file, 1);
         ::setenv("QUORVANE_REGISTRY", (scratch().path() + "registry.db").c_str(), 1);
-        ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-j1", "needle|a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]",
-                dir.path().c_str(), static_cast<char*>(nullptr));
+        ::execl(QVSEARCH_PATH, QVSEARCH_PATH, "-j1", ("needle|" + qvtest::kHostilePattern).c_str(), dir.path().c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     bool searching = false;

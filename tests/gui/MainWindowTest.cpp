@@ -4,6 +4,7 @@
 #include "window/FileResultModel.h"
 #include "widgets/HintSwitch.h"
 #include "store/PreferenceSet.h"
+#include "support/HostileText.h"
 #include "support/ZipBuilder.h"
 #include "gui/WindowFixture.h"
 
@@ -274,29 +275,12 @@ TEST_F(WindowFixture, RegularExpressionsAreAppendedToTheSearchText)
     EXPECT_EQ(w->cboRegExp->currentIndex(), -1); // a search start clears the choice
 }
 
-// Random a and b in lines of 200 with a pattern that keeps the automaton busy: a run over it is
-// still counting a good while later.
-std::string slowToSearch(std::size_t bytes = std::size_t{32} << 20)
-{
-    std::string slow;
-    std::uint32_t x = 7;
-    while (slow.size() < bytes) {
-        x = x * 1103515245 + 12345;
-        slow += (x >> 16) & 1 ? 'a' : 'b';
-        if (slow.size() % 200 == 0)
-            slow += '\n';
-    }
-    return slow;
-}
-
-const char* const kBusyPattern = "a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]";
-
 TEST_F(WindowFixture, WhileARunGoesOnOnlyStopAndExitAct)
 {
-    dir.write("a-first.txt", "a" + std::string(18, 'b') + "c\n");
-    dir.write("slow.txt", slowToSearch());
+    dir.write("a-first.txt", qvtest::kHostileMatch + "\n");
+    dir.write("slow.txt", qvtest::hostileLines(std::size_t{32} << 20));
     auto w = openOnFolder();
-    w->cboSearch->setCurrentText(kBusyPattern);
+    w->cboSearch->setCurrentText(QString::fromStdString(qvtest::kHostilePattern));
     w->cmdSearch->click();
     ASSERT_TRUE(w->searching());
     for (int i = 0; i < 2000 && w->files1.rowCount() == 0; ++i)
@@ -324,13 +308,13 @@ TEST_F(WindowFixture, WhileARunGoesOnOnlyStopAndExitAct)
 
 TEST_F(WindowFixture, ASlowListingLeavesTheWindowLiveAndALaterClickWins)
 {
-    const std::string match = "a" + std::string(18, 'b') + "c";
+    const std::string match = qvtest::kHostileMatch;
     dir.write("a.txt", match + "\n");
-    std::string slow = slowToSearch(std::size_t{1} << 20);
+    std::string slow = qvtest::hostileLines(std::size_t{1} << 20);
     const auto lines = static_cast<std::uint64_t>(std::count(slow.begin(), slow.end(), '\n'));
     dir.write("slow.txt", slow + match + "\n");
     auto w = openOnFolder();
-    search(*w, kBusyPattern);
+    search(*w, QString::fromStdString(qvtest::kHostilePattern));
     ASSERT_EQ(names(*w), (V{"a.txt", "slow.txt"}));
     // The slow file's listing goes on while the window does.
     w->lstFiles1->selectRow(1);
@@ -359,10 +343,10 @@ TEST_F(WindowFixture, ASlowListingLeavesTheWindowLiveAndALaterClickWins)
 
 TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
 {
-    dir.write("a-first.txt", "a" + std::string(18, 'b') + "c\n");
-    dir.write("slow.txt", slowToSearch());
+    dir.write("a-first.txt", qvtest::kHostileMatch + "\n");
+    dir.write("slow.txt", qvtest::hostileLines(std::size_t{32} << 20));
     auto w = openOnFolder();
-    w->cboSearch->setCurrentText(kBusyPattern);
+    w->cboSearch->setCurrentText(QString::fromStdString(qvtest::kHostilePattern));
     w->cmdSearch->click();
     EXPECT_TRUE(w->searching());
     QTest::qWait(50);

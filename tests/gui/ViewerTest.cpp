@@ -1,6 +1,7 @@
 // The file viewer: loading, colouring, positioning and stepping, and its failures.
 #include "viewer/FileViewer.h"
 #include "viewer/TextView.h"
+#include "support/HostileText.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 
@@ -65,21 +66,13 @@ std::string numberedLines(int n, int every)
 
 TEST_F(ViewerTest, ASlowFileLoadsWhileTheWindowsGoOnAndClosingStopsIt)
 {
-    // Random a and b with a pattern the automaton gives up on: slow to search.
-    std::string slow;
-    std::uint32_t x = 11;
-    while (slow.size() < (std::size_t{1} << 20)) {
-        x = x * 1103515245 + 12345;
-        slow += (x >> 16) & 1 ? 'a' : 'b';
-        if (slow.size() % 200 == 0)
-            slow += '\n';
-    }
-    dir.write("slow.txt", slow + "a" + std::string(18, 'b') + "c\n");
-    const std::string pattern = "a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]";
+    // A pattern the automaton gives up on: slow to search.
+    const std::string slow = qvtest::hostileLines(std::size_t{1} << 20);
+    dir.write("slow.txt", slow + qvtest::kHostileMatch + "\n");
     qv::TfrmViewer::Input in;
     in.path = dir.path() + "slow.txt";
     in.row = qv::FileRow{"slow.txt", dir.path(), 1, qv::FileType::Text, static_cast<std::uint64_t>(sizeOf(in.path)), 0, ""};
-    in.pattern = pattern;
+    in.pattern = qvtest::kHostilePattern;
     in.preferences = prefs;
     auto v = std::make_unique<qv::TfrmViewer>(in, messages);
     v->show();

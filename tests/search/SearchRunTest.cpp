@@ -6,6 +6,7 @@
 #include "search/SearchRun.h"
 #include "search/TreeWalker.h"
 #include "regex/LineSearch.h"
+#include "support/HostileText.h"
 #include "support/Process.h"
 #include "support/RunRecorder.h"
 #include "support/TempDir.h"
@@ -360,32 +361,13 @@ qvtest::RunRecorder stopWhileSearching(const qv::SearchRequest& r, const std::st
     return out;
 }
 
-// Lines of random a and b: with the pattern below, the automaton's states explode and it falls
-// back to its slow mode.
-std::string hostileLines(std::size_t bytes)
-{
-    std::string text;
-    std::uint32_t x = 12345;
-    while (text.size() < bytes) {
-        for (int k = 0; k < 200; ++k) {
-            x = x * 1103515245 + 12345;
-            text += (x >> 16) & 1 ? 'a' : 'b';
-        }
-        text += '\n';
-    }
-    return text;
-}
-
-// No literal but "a" to look for first, which every line holds: the automaton does the work.
-const std::string kHostilePattern = "a[ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][ab][cd]";
-
 TEST_F(SearchRunTest, AStopInsideABigFileEndsItsSearch)
 {
     // Counting this file takes far longer than the stop may.
-    dir.write("big.txt", hostileLines(std::size_t{32} << 20) + "a" + std::string(18, 'b') + "c\n");
+    dir.write("big.txt", qvtest::hostileLines(std::size_t{32} << 20) + "a" + std::string(18, 'b') + "c\n");
     dir.write("later.txt", "a" + std::string(18, 'b') + "c\n");
     for (unsigned threads : {1U, 2U}) {
-        const auto out = stopWhileSearching(request(kHostilePattern), temp.path(), dir.path() + "big.txt", threads);
+        const auto out = stopWhileSearching(request(qvtest::kHostilePattern), temp.path(), dir.path() + "big.txt", threads);
         ASSERT_EQ(out.finishedCalls, 1);
         EXPECT_TRUE(out.summary.cancelled);
         // Had the stop waited for the end of the file, it would be listed with its match; and
@@ -416,7 +398,7 @@ TEST_F(SearchRunTest, AFileCutShortWhileItIsSearchedCountsWhatWasRead)
 TEST_F(SearchRunTest, AHostileFileDoesNotSlowTheFilesAfterIt)
 {
     // The automaton gives up on the first text; the next one gets a fresh automaton.
-    qv::regex::Automata automata(qv::PrepareRequest(request(kHostilePattern)).regex);
+    qv::regex::Automata automata(qv::PrepareRequest(request(qvtest::kHostilePattern)).regex);
     qv::regex::LineSearch search(automata);
     const auto count = [&](const std::string& body) {
         search.adopt({}, body, true);
@@ -424,7 +406,7 @@ TEST_F(SearchRunTest, AHostileFileDoesNotSlowTheFilesAfterIt)
         return search.close();
     };
     const std::string match = "a" + std::string(18, 'b') + "c\n";
-    EXPECT_EQ(count(hostileLines(std::size_t{2} << 20) + match), 1U);
+    EXPECT_EQ(count(qvtest::hostileLines(std::size_t{2} << 20) + match), 1U);
     EXPECT_TRUE(automata.lineDfa(0).failed());
     EXPECT_EQ(count("plain\n" + match), 1U);
     EXPECT_FALSE(automata.lineDfa(0).failed());
