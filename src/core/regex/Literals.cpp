@@ -204,6 +204,7 @@ BranchLiteral branchLiteral(const Node& branch)
 {
     BranchLiteral result;
     Run run;
+    std::size_t spellings = 1; // of the run, kept as it grows: a long literal is a long run
     bool exact = true;
     auto consider = [&] {
         if (run.empty())
@@ -214,10 +215,15 @@ BranchLiteral branchLiteral(const Node& branch)
     };
     // Adds the piece to the run unless that makes too many spellings.
     auto extend = [&](const Piece& piece) {
-        if (spellingCount(run) * piece.count() > kMaxSpellings)
+        if (spellings * piece.count() > kMaxSpellings)
             return false;
         run.push_back(piece);
+        spellings *= piece.count();
         return true;
+    };
+    auto restart = [&] {
+        run.clear();
+        spellings = 1;
     };
     for (const Node& piece : branch.children) {
         if (auto p = pieceOf(piece)) {
@@ -226,7 +232,7 @@ BranchLiteral branchLiteral(const Node& branch)
             // Too many spellings: the run ends here and starts again with this piece.
             exact = false;
             consider();
-            run.clear();
+            restart();
             extend(*p);
             continue;
         }
@@ -236,7 +242,7 @@ BranchLiteral branchLiteral(const Node& branch)
                 // One occurrence is required and ends the run; it also starts the next one.
                 extend(*p);
                 consider();
-                run.clear();
+                restart();
                 extend(*p);
                 continue;
             }
@@ -245,7 +251,7 @@ BranchLiteral branchLiteral(const Node& branch)
             piece.kind == NodeKind::WordEnd)
             continue; // zero width: the bytes on either side are still adjacent
         consider();
-        run.clear();
+        restart();
     }
     consider();
     // Every piece an atom or a letter: the run is the whole branch.
