@@ -576,24 +576,18 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
         // the archive, its extracted copy on disk.
         std::string first(4096, '\0');
         ASSERT_GT(::read(output[0], first.data(), first.size()), 0);
-        bool extracted = false;
-        for (int i = 0; i < 6000 && !extracted; ++i) {
+        ASSERT_TRUE(qvtest::eventually([&] {
             for (const auto& e : std::filesystem::recursive_directory_iterator(tmp.path()))
-                extracted = extracted || e.path().filename() == "many.txt";
-            if (!extracted)
-                ::usleep(10000);
-        }
-        ASSERT_TRUE(extracted);
+                if (e.path().filename() == "many.txt")
+                    return true;
+            return false;
+        }));
         ASSERT_EQ(::kill(pid, signal), 0);
         // It ends although nobody reads what it was writing.
         int status = 0;
         pid_t ended = 0;
-        for (int i = 0; i < 2000 && ended == 0; ++i) {
-            ended = ::waitpid(pid, &status, WNOHANG);
-            if (ended == 0)
-                ::usleep(10000);
-        }
-        EXPECT_EQ(ended, pid) << "still writing into the full pipe";
+        EXPECT_TRUE(qvtest::eventually([&] { return (ended = ::waitpid(pid, &status, WNOHANG)) != 0; }, 20))
+            << "still writing into the full pipe";
         char drain[65536];
         while (::read(output[0], drain, sizeof drain) > 0) { }
         ::close(output[0]);
@@ -620,13 +614,7 @@ TEST(QvsearchEndingSignals, StopTheRunAndLeaveNoTemporaryFilesOrHalfReport)
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    bool writing = false;
-    for (int i = 0; i < 6000 && !writing; ++i) {
-        writing = std::filesystem::exists(report);
-        if (!writing)
-            ::usleep(5000);
-    }
-    ASSERT_TRUE(writing);
+    ASSERT_TRUE(qvtest::eventually([&] { return std::filesystem::exists(report); }));
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -656,13 +644,7 @@ TEST(QvsearchEndingSignals, RowsFoundBeforeTheSignalReachTheOutput)
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    bool searching = false;
-    for (int i = 0; i < 6000 && !searching; ++i) {
-        searching = opened.happened();
-        if (!searching)
-            ::usleep(10000);
-    }
-    ASSERT_TRUE(searching);
+    ASSERT_TRUE(qvtest::eventually([&] { return opened.happened(); }));
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);

@@ -277,11 +277,7 @@ TEST_F(WindowFixture, RegularExpressionsAreAppendedToTheSearchText)
 
 TEST_F(WindowFixture, WhileARunGoesOnOnlyStopAndExitAct)
 {
-    dir.write("a-first.txt", qvtest::kHostileMatch + "\n");
-    dir.write("slow.txt", qvtest::hostileLines(std::size_t{32} << 20));
-    auto w = openOnFolder();
-    w->cboSearch->setCurrentText(QString::fromStdString(qvtest::kHostilePattern));
-    w->cmdSearch->click();
+    auto w = startSlowRun();
     ASSERT_TRUE(w->searching());
     for (int i = 0; i < 2000 && w->files1.rowCount() == 0; ++i)
         QTest::qWait(1);
@@ -343,11 +339,7 @@ TEST_F(WindowFixture, ASlowListingLeavesTheWindowLiveAndALaterClickWins)
 
 TEST_F(WindowFixture, ClosingDuringARunStopsItFirst)
 {
-    dir.write("a-first.txt", qvtest::kHostileMatch + "\n");
-    dir.write("slow.txt", qvtest::hostileLines(std::size_t{32} << 20));
-    auto w = openOnFolder();
-    w->cboSearch->setCurrentText(QString::fromStdString(qvtest::kHostilePattern));
-    w->cmdSearch->click();
+    auto w = startSlowRun();
     EXPECT_TRUE(w->searching());
     QTest::qWait(50);
     w->close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/MainWindow.h"
+#include "support/HostileText.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 
@@ -52,6 +53,18 @@ protected:
         for (int i = 0; i < 60000 && w.listing(); ++i)
             QTest::qWait(1);
         EXPECT_FALSE(w.listing()) << "the listing did not end";
+    }
+
+    // A window whose run finds a first file at once and then stays busy a good while with a
+    // second one the automaton gives up on.
+    std::unique_ptr<qv::TfrmMain> startSlowRun()
+    {
+        dir.write("a-first.txt", kHostileMatch + "\n");
+        dir.write("slow.txt", hostileLines(std::size_t{32} << 20));
+        auto w = openOnFolder();
+        w->cboSearch->setCurrentText(QString::fromStdString(kHostilePattern));
+        w->cmdSearch->click();
+        return w;
     }
 
     static void waitForRunEnd(qv::TfrmMain& w)

@@ -25,6 +25,16 @@ bool haveProgram(const std::string& program)
     return runShell("command -v " + shellQuote(program) + " >/dev/null 2>&1").status == 0;
 }
 
+bool eventually(const std::function<bool()>& condition, int seconds)
+{
+    for (int i = 0; i < seconds * 100; ++i) {
+        if (condition())
+            return true;
+        ::usleep(10000);
+    }
+    return condition();
+}
+
 std::string shellQuote(const std::string& text)
 {
     std::string q = "'";

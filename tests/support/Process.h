@@ -16,6 +16,10 @@ bool haveProgram(const std::string& program);
 // `text` quoted for the shell, whatever it holds.
 std::string shellQuote(const std::string& text);
 
+// Asks `condition` every 10 ms until it holds or `seconds` have gone by; whether it held. For
+// waiting on another process, never for timing one.
+bool eventually(const std::function<bool()>& condition, int seconds = 60);
+
 // Runs `body` in a child process and returns its exit status (or -signal when it was killed).
 int inChild(const std::function<int()>& body);
 
